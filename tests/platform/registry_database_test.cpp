@@ -267,6 +267,29 @@ TEST_F(RegistryDatabaseTest, ReadOnlyFilesCanBeReadButNotWritten) {
   EXPECT_EQ(ReadFile(sandbox_.UserDb()), before);
 }
 
+TEST_F(RegistryDatabaseTest, DamagedFileThatCannotBeMovedFailsQuietly) {
+  const std::string junk = "junk, not a database" + std::string(3000, '-');
+  WriteFile(sandbox_.UserDb(), junk);
+  ASSERT_EQ(chmod(sandbox_.Dir().c_str(), 0555), 0);
+  std::string result = InChild(
+      [] {
+        testing::internal::CaptureStderr();
+        bool ok = ReadDword(HKEY_CURRENT_USER, "K", "v") == std::nullopt &&
+                  WriteDword(HKEY_CURRENT_USER, "K", "v", 1) == RegStatus::AccessDenied &&
+                  ReadDword(HKEY_CURRENT_USER, "K", "v") == std::nullopt;
+        std::string err = testing::internal::GetCapturedStderr();
+        if (!ok) return std::string("reads or writes did not fail");
+        if (std::count(err.begin(), err.end(), '\n') != 1 ||
+            err.find("cannot be moved aside") == std::string::npos)
+          return "stderr: " + err;
+        return std::string();
+      },
+      /*unprivileged=*/true);
+  chmod(sandbox_.Dir().c_str(), 0700);
+  EXPECT_EQ(result, "");
+  EXPECT_EQ(ReadFile(sandbox_.UserDb()), junk);
+}
+
 TEST_F(RegistryDatabaseTest, MissingFolderThatCannotBeMadeFailsWrites) {
   std::string blocker = sandbox_.Dir() + "/file";
   WriteFile(blocker, "x");

@@ -66,8 +66,6 @@ SetAsideResult SetAside(const std::string& path, dev_t dev, ino_t ino) {
                    path.c_str(), aside.c_str());
       result = SetAsideResult::Moved;
     } else {
-      std::fprintf(stderr, "lumora: registry database %s is damaged and cannot be moved aside\n",
-                   path.c_str());
       result = SetAsideResult::Failed;
     }
   }
@@ -166,6 +164,12 @@ RegStatus RegistryDatabase::OpenChecked(const std::string& path, bool create) {
     db.reset();
     switch (SetAside(path, st.st_dev, st.st_ino)) {
       case SetAsideResult::Failed:
+        if (reportedPath_ != path) {  // said once, not at every operation
+          std::fprintf(stderr,
+                       "lumora: registry database %s is damaged and cannot be moved aside\n",
+                       path.c_str());
+          reportedPath_ = path;
+        }
         return create ? RegStatus::AccessDenied : RegStatus::NotFound;
       case SetAsideResult::Moved:
       case SetAsideResult::Replaced:

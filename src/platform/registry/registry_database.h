@@ -60,4 +60,5 @@ class RegistryDatabase {
   dev_t dev_ = 0;
   ino_t ino_ = 0;
   bool hasSchema_ = false;
+  std::string reportedPath_;  // a damaged file that could not be moved aside
 };

@@ -3,6 +3,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -14,7 +16,15 @@ std::string Env(const char* name) {
 
 bool Sandboxed() { return !Env(kRegistryConfigDirVar).empty(); }
 
-bool TestWithoutSandbox() { return !Env("LUMORA_TEST").empty() && !Sandboxed(); }
+bool TestWithoutSandbox() {
+  if (Env("LUMORA_TEST").empty() || Sandboxed()) return false;
+  static std::atomic<bool> said{false};
+  if (!said.exchange(true))
+    std::fprintf(stderr,
+                 "lumora: LUMORA_TEST is set but LUMORA_CONFIG_DIR is not; the registry store "
+                 "refuses every operation (use ScopedRegistrySandbox)\n");
+  return true;
+}
 
 std::string HomeDir() {
   std::string home = Env("HOME");
