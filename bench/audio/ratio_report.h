@@ -20,11 +20,19 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
   }
 
-  // Real time per iteration of the named run, in the run's time unit.
+  // Real time per iteration of the named run, in the run's time unit. The
+  // name may leave out the suffixes Google Benchmark appends after a '/'
+  // ("/iterations:3/manual_time") when only one run matches.
   std::optional<double> Time(const std::string& name) const {
     auto it = times_.find(name);
-    if (it == times_.end()) return std::nullopt;
-    return it->second;
+    if (it != times_.end()) return it->second;
+    std::optional<double> found;
+    for (auto i = times_.lower_bound(name + "/"); i != times_.end(); ++i) {
+      if (i->first.compare(0, name.size() + 1, name + "/") != 0) break;
+      if (found) return std::nullopt;  // ambiguous
+      found = i->second;
+    }
+    return found;
   }
 
   // time(a) / time(b) when both ran.
