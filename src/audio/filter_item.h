@@ -23,7 +23,8 @@ class TDCFilterItem {
   TDCFilterType FilterType() const noexcept { return type_; }
   // Destroys the current effect object (name "Error", kind ftNone), then
   // takes the kind and creates its object and name. An equalizer gets the
-  // transform size fts2048.
+  // transform size fts2048. Like every structural change, this belongs under
+  // the chain lock (the list's own operations take it).
   void SetFilterType(TDCFilterType type);
 
   // No effect needs the format in advance.
