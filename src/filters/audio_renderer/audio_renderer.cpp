@@ -8,10 +8,10 @@
 
 namespace {
 
-constexpr REFERENCE_TIME kRingLength = UNITS / 2;           // queued audio
+constexpr REFERENCE_TIME kRingLength = UNITS / 2;            // queued audio
 constexpr REFERENCE_TIME kGapTolerance = 20 * MILLISECONDS;  // ignored time stamp jitter
-constexpr REFERENCE_TIME kMaxGap = 10 * UNITS;              // longer gaps restart the timing
-constexpr double kGainTimeConstant = 0.005;                 // seconds
+constexpr REFERENCE_TIME kMaxGap = 10 * UNITS;               // longer gaps restart the timing
+constexpr double kGainTimeConstant = 0.005;                  // seconds
 constexpr auto kDrainPoll = std::chrono::milliseconds(5);
 
 std::int64_t TimeToFrames(REFERENCE_TIME t, int rate) { return t * rate / UNITS; }
@@ -139,14 +139,16 @@ bool TAudioRenderer::OpenDevice(const TPcmFormat& format) {
     GoFreeLocked(fTime());
     fRate = rate;
     fChannels = channels;
-    fRingFrames = static_cast<std::size_t>(std::max<std::int64_t>(TimeToFrames(kRingLength, rate), 1024));
+    fRingFrames =
+        static_cast<std::size_t>(std::max<std::int64_t>(TimeToFrames(kRingLength, rate), 1024));
     fRing.assign(fRingFrames * static_cast<std::size_t>(channels), 0.0f);
     ClearRingLocked();
     fWriteValid = false;
     fGain.assign(static_cast<std::size_t>(channels), 0.0f);
     for (int c = 0; c < channels; ++c)
-      fGain[static_cast<std::size_t>(c)] =
-          channels == 1 ? fVolumeGain : c < 2 ? fGainTarget[c] : fVolumeGain;
+      fGain[static_cast<std::size_t>(c)] = channels == 1 ? fVolumeGain
+                                           : c < 2       ? fGainTarget[c]
+                                                         : fVolumeGain;
   }
   std::unique_ptr<TAudioDevice> device = fFactory();
   if (!device || !device->Open(rate, channels, this)) {
@@ -380,7 +382,8 @@ int TAudioRenderer::Pull(float* out, int frames) {
     if (fPlaying) fWriteValid = false;
   }
   // Gain ramps towards its target per frame.
-  const float k = static_cast<float>(1.0 - std::exp(-1.0 / (kGainTimeConstant * std::max(fRate, 1))));
+  const float k =
+      static_cast<float>(1.0 - std::exp(-1.0 / (kGainTimeConstant * std::max(fRate, 1))));
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t at = ((fRingRead + i) % fRingFrames) * ch;
     for (std::size_t c = 0; c < ch; ++c) {
@@ -410,7 +413,8 @@ REFERENCE_TIME TAudioRenderer::ClockTime() {
 }
 
 std::int64_t TAudioRenderer::PlayedFramesLocked(REFERENCE_TIME now) const {
-  std::int64_t played = fPulledBefore + TimeToFrames(std::max<REFERENCE_TIME>(now - fLastPull, 0), fRate);
+  std::int64_t played =
+      fPulledBefore + TimeToFrames(std::max<REFERENCE_TIME>(now - fLastPull, 0), fRate);
   played = std::min(played, fPulledTotal);
   return played - fLatency;
 }

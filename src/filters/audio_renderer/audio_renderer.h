@@ -143,7 +143,7 @@ class TAudioRenderer final
   bool fWriteValid = false;
   REFERENCE_TIME fWritePos = 0;  // stream time where the queued data ends
   // Clock.
-  std::int64_t fPulledTotal = 0;  // rendered frames handed to the device
+  std::int64_t fPulledTotal = 0;   // rendered frames handed to the device
   std::int64_t fPulledBefore = 0;  // ... before the last pull
   REFERENCE_TIME fLastPull = 0;
   bool fSlaved = false;
@@ -153,7 +153,7 @@ class TAudioRenderer final
   // Gain.
   LONG fVolume = 0;
   LONG fBalance = 0;
-  float fVolumeGain = 1.0f;              // from the volume
+  float fVolumeGain = 1.0f;             // from the volume
   float fGainTarget[2] = {1.0f, 1.0f};  // front left and right: volume and balance
-  std::vector<float> fGain;              // per channel, current
+  std::vector<float> fGain;             // per channel, current
 };
