@@ -41,10 +41,27 @@ HRESULT TCollectSink::DoRenderSample(IMediaSample* sample) {
     const LONG n = sample->GetActualDataLength();
     if (p && n > 0) c.data.assign(p, p + n);
   }
-  std::lock_guard lock(fLock);
+  std::unique_lock lock(fLock);
   fSamples.push_back(std::move(c));
   fChanged.notify_all();
+  fChanged.wait(lock, [&] { return fSamples.size() < fGate; });
   return S_OK;
+}
+
+void TCollectSink::CloseGateAfter(std::size_t n) {
+  std::lock_guard lock(fLock);
+  fGate = n;
+}
+
+void TCollectSink::OpenGate() {
+  std::lock_guard lock(fLock);
+  fGate = SIZE_MAX;
+  fChanged.notify_all();
+}
+
+HRESULT TCollectSink::Stop() {
+  OpenGate();
+  return TBCBaseRenderer::Stop();
 }
 
 HRESULT TCollectSink::EndOfStream() {
@@ -61,6 +78,8 @@ HRESULT TCollectSink::BeginFlush() {
     std::lock_guard lock(fLock);
     ++fFlushes;
     fEOS = false;
+    fGate = SIZE_MAX;
+    fChanged.notify_all();
   }
   return TBCBaseRenderer::BeginFlush();
 }

@@ -41,6 +41,12 @@ class TCollectSink final : public TBCBaseRenderer {
   HRESULT DoRenderSample(IMediaSample* sample) override;
   HRESULT EndOfStream() override;
   HRESULT BeginFlush() override;
+  HRESULT Stop() override;
+
+  // From now on DoRenderSample blocks once `n` samples are recorded, until
+  // OpenGate, a flush or Stop.
+  void CloseGateAfter(std::size_t n);
+  void OpenGate();
 
   std::vector<TCollected> Samples();
   std::size_t Count();
@@ -59,6 +65,7 @@ class TCollectSink final : public TBCBaseRenderer {
   std::vector<TCollected> fSamples;
   bool fEOS = false;
   int fFlushes = 0;
+  std::size_t fGate = SIZE_MAX;
   TBCMediaType fType;
 };
 
