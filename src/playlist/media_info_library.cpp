@@ -1,0 +1,126 @@
+#include "playlist/media_info_library.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+
+#include "playlist/text_encoding.h"
+
+namespace {
+
+template <typename Fn>
+void Bind(void* module, const char* name, Fn*& slot) {
+  // dlsym answers an object pointer; the library's entry points are functions.
+  slot = reinterpret_cast<Fn*>(::dlsym(module, name));
+}
+
+void BindAll(void* module, TMediaInfoEntryPoints& e) {
+  Bind(module, "MediaInfo_New", e.New);
+  Bind(module, "MediaInfo_Delete", e.Delete);
+  Bind(module, "MediaInfo_Open", e.Open);
+  Bind(module, "MediaInfo_Close", e.Close);
+  Bind(module, "MediaInfo_Inform", e.Inform);
+  Bind(module, "MediaInfo_GetI", e.GetI);
+  Bind(module, "MediaInfo_Get", e.Get);
+  Bind(module, "MediaInfo_Option", e.Option);
+  Bind(module, "MediaInfo_State_Get", e.State_Get);
+  Bind(module, "MediaInfo_Count_Get", e.Count_Get);
+  Bind(module, "MediaInfoA_New", e.A_New);
+  Bind(module, "MediaInfoA_Delete", e.A_Delete);
+  Bind(module, "MediaInfoA_Open", e.A_Open);
+  Bind(module, "MediaInfoA_Close", e.A_Close);
+  Bind(module, "MediaInfoA_Inform", e.A_Inform);
+  Bind(module, "MediaInfoA_GetI", e.A_GetI);
+  Bind(module, "MediaInfoA_Get", e.A_Get);
+  Bind(module, "MediaInfoA_Option", e.A_Option);
+  Bind(module, "MediaInfoA_State_Get", e.A_State_Get);
+  Bind(module, "MediaInfoA_Count_Get", e.A_Count_Get);
+}
+
+std::string Narrow(const wchar_t* s) {
+  return s == nullptr ? std::string() : lumora::text::WideToUtf8(s);
+}
+
+}  // namespace
+
+TMediaInfoLibrary::TMediaInfoLibrary(std::string system_name)
+    : system_name_(std::move(system_name)) {}
+
+bool TMediaInfoLibrary::Load(const std::string& path) {
+  std::lock_guard lock(mu_);
+  if (module_ == nullptr) {
+    struct stat st {};
+    if (!path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      // A name without a "/" would be searched for; keep it a path.
+      const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+      module_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    if (module_ == nullptr && !system_name_.empty())
+      module_ = ::dlopen(system_name_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module_ == nullptr) return false;
+  }
+  BindAll(module_, entry_);
+  return true;
+}
+
+std::optional<TMediaInfoEntryPoints> TMediaInfoLibrary::EntryPoints() const {
+  std::lock_guard lock(mu_);
+  if (module_ == nullptr) return std::nullopt;
+  return entry_;
+}
+
+TMediaInfoLibrary& MediaInfoDll() {
+  static TMediaInfoLibrary library;
+  return library;
+}
+
+bool LoadMediaInfo(const std::string& path) { return MediaInfoDll().Load(path); }
+
+std::string DefaultMediaInfoPath() {
+  char buf[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  std::string exe = n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+  const std::size_t slash = exe.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
+  return dir + "/Filters/MediaInfo.dll";
+}
+
+TMediaInfo::TMediaInfo(const TMediaInfoLibrary& lib) {
+  std::optional<TMediaInfoEntryPoints> entry = lib.EntryPoints();
+  if (!entry || entry->New == nullptr || entry->Open == nullptr || entry->Close == nullptr) return;
+  entry_ = *entry;
+  handle_ = entry_.New();
+}
+
+TMediaInfo::~TMediaInfo() {
+  if (handle_ == nullptr) return;
+  Close();
+  if (entry_.Delete != nullptr) entry_.Delete(handle_);
+}
+
+bool TMediaInfo::Open(const std::string& path) {
+  if (handle_ == nullptr) return false;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const std::wstring wide = lumora::text::Utf8ToWide(path);
+  return entry_.Open(handle_, wide.c_str()) == 1;
+}
+
+void TMediaInfo::Close() {
+  if (handle_ != nullptr) entry_.Close(handle_);
+}
+
+std::string TMediaInfo::Get(int stream_kind, std::size_t stream_number,
+                            const std::string& parameter, int info_kind, int search_kind) {
+  if (handle_ == nullptr || entry_.Get == nullptr) return {};
+  const std::wstring wide = lumora::text::Utf8ToWide(parameter);
+  return Narrow(
+      entry_.Get(handle_, stream_kind, stream_number, wide.c_str(), info_kind, search_kind));
+}
+
+std::string TMediaInfo::Inform() {
+  if (handle_ == nullptr || entry_.Inform == nullptr) return {};
+  return Narrow(entry_.Inform(handle_, 0));
+}
