@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <locale.h>
 #include <climits>
 
 #include "playlist/text_encoding.h"
@@ -38,6 +39,27 @@ void BindAll(void* module, TMediaInfoEntryPoints& e) {
   Bind(module, "MediaInfoA_State_Get", e.A_State_Get);
   Bind(module, "MediaInfoA_Count_Get", e.A_Count_Get);
 }
+
+// The library turns the wide file names it is given into bytes through the
+// calling thread's locale; in the C locale it cannot open a name beyond
+// ASCII. Every call therefore runs with a UTF-8 locale for this thread only,
+// leaving the process's locale alone.
+class Utf8ThreadLocale {
+ public:
+  Utf8ThreadLocale() {
+    static const locale_t utf8 =
+        ::newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    if (utf8 != static_cast<locale_t>(nullptr)) old_ = ::uselocale(utf8);
+  }
+  ~Utf8ThreadLocale() {
+    if (old_ != static_cast<locale_t>(nullptr)) ::uselocale(old_);
+  }
+  Utf8ThreadLocale(const Utf8ThreadLocale&) = delete;
+  Utf8ThreadLocale& operator=(const Utf8ThreadLocale&) = delete;
+
+ private:
+  locale_t old_ = static_cast<locale_t>(nullptr);
+};
 
 std::string Narrow(const wchar_t* s) {
   return s == nullptr ? std::string() : lumora::text::WideToUtf8(s);
@@ -91,12 +113,14 @@ TMediaInfo::TMediaInfo(const TMediaInfoLibrary& lib) {
   std::optional<TMediaInfoEntryPoints> entry = lib.EntryPoints();
   if (!entry || entry->New == nullptr || entry->Open == nullptr || entry->Close == nullptr) return;
   entry_ = *entry;
+  Utf8ThreadLocale utf8;
   handle_ = entry_.New();
 }
 
 TMediaInfo::~TMediaInfo() {
   if (handle_ == nullptr) return;
   Close();
+  Utf8ThreadLocale utf8;
   if (entry_.Delete != nullptr) entry_.Delete(handle_);
 }
 
@@ -105,22 +129,27 @@ bool TMediaInfo::Open(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   const std::wstring wide = lumora::text::Utf8ToWide(path);
+  Utf8ThreadLocale utf8;
   return entry_.Open(handle_, wide.c_str()) == 1;
 }
 
 void TMediaInfo::Close() {
-  if (handle_ != nullptr) entry_.Close(handle_);
+  if (handle_ == nullptr) return;
+  Utf8ThreadLocale utf8;
+  entry_.Close(handle_);
 }
 
 std::string TMediaInfo::Get(int stream_kind, std::size_t stream_number,
                             const std::string& parameter, int info_kind, int search_kind) {
   if (handle_ == nullptr || entry_.Get == nullptr) return {};
   const std::wstring wide = lumora::text::Utf8ToWide(parameter);
+  Utf8ThreadLocale utf8;
   return Narrow(
       entry_.Get(handle_, stream_kind, stream_number, wide.c_str(), info_kind, search_kind));
 }
 
 std::string TMediaInfo::Inform() {
   if (handle_ == nullptr || entry_.Inform == nullptr) return {};
+  Utf8ThreadLocale utf8;
   return Narrow(entry_.Inform(handle_, 0));
 }

@@ -74,7 +74,9 @@ bool LoadMediaInfo(const std::string& path);
 // The executable's folder + "Filters/MediaInfo.dll".
 std::string DefaultMediaInfoPath();
 
-// One library handle with at most one open file. Strings are UTF-8.
+// One library handle with at most one open file. Strings are UTF-8. Each call
+// into the library runs under a UTF-8 locale for the calling thread alone
+// (the library converts file names through it).
 class TMediaInfo {
  public:
   // An unusable handle (Valid() false) when lib is not loaded or lacks the
