@@ -237,3 +237,31 @@ TEST(PlaylistParser, DestructionStopsAWalkUnderWay) {
   parser.reset();  // joins
   EXPECT_EQ(calls, 1);
 }
+
+TEST(PlaylistParser, FilesAndFoldersVanishingDuringTheWalk) {
+  TempDir d;
+  for (int i = 0; i < 5; ++i) d.File("f" + std::to_string(i) + ".mp3");
+  d.File("sub/g.mp3");
+  d.File("sub/deeper/h.mp3");
+  std::vector<std::string> handed;
+  bool emptied = false;
+  Collector c;
+  // The first file handed over empties the folder under the walk's feet.
+  TPlaylistParser parser(
+      {d.Path()},
+      [&](const std::string& f) {
+        handed.push_back(f);
+        if (!emptied) {
+          emptied = true;
+          for (const auto& e : fs::directory_iterator(d.Path())) fs::remove_all(e.path());
+        }
+        return true;
+      },
+      c.Done());
+  ASSERT_TRUE(c.WaitDone(1));
+  // Files listed before they vanished still arrive (the playlist shows
+  // missing files); a vanished folder is not entered.
+  EXPECT_GE(handed.size(), 1u);
+  EXPECT_LE(handed.size(), 7u);
+  for (const std::string& f : handed) EXPECT_TRUE(f.ends_with(".mp3")) << f;
+}
