@@ -1,7 +1,6 @@
 #include "playlist/playlist_model.h"
 
 #include <chrono>
-#include <exception>
 #include <random>
 #include <utility>
 
@@ -64,6 +63,8 @@ TPlaylistModel::~TPlaylistModel() {
   ppl.reset();       // joins the information thread before the list goes
 }
 
+std::size_t TPlaylistModel::RunningBatches() const { return batches_.size(); }
+
 void TPlaylistModel::StopBatches() {
   for (Batch& b : batches_) b.parser->RequestStop();
 }
@@ -75,7 +76,7 @@ LRESULT TPlaylistModel::WindowProc(UINT msg, WPARAM wparam, LPARAM lparam) {
       if (b.parser->StopRequested()) return 0;  // a replaced batch: dropped
       try {
         Add(*reinterpret_cast<const std::string*>(lparam));
-      } catch (const std::exception&) {
+      } catch (...) {
         // A file that cannot be added is skipped; the batch goes on.
       }
       return 1;

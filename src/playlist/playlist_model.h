@@ -88,7 +88,7 @@ class TPlaylistModel {
   std::int64_t Playeditem() const { return Playeditem_; }
   bool toMainForm() const { return toMainForm_; }
   // Parser batches not yet finished (and reaped by the owner thread).
-  std::size_t RunningBatches() const { return batches_.size(); }
+  std::size_t RunningBatches() const;
 
   // Flipped by the main window's shuffle and repeat buttons.
   bool shuffle = false;

@@ -97,7 +97,11 @@ void TPlaylistParser::Execute(std::stop_token stop) {
 
 bool TPlaylistParser::Hand(const std::string& fname) {
   S = fname;
-  return fCallBack(S);
+  try {
+    return fCallBack(S);
+  } catch (...) {
+    return false;  // an error in the receiver ends the batch
+  }
 }
 
 bool TPlaylistParser::Recurs(const std::string& path, int depth, Walk& walk) {
