@@ -111,8 +111,8 @@ std::error_code ReadPlaylistFile(const std::string& path, std::string* bytes,
 
 std::string DecodePlaylistText(std::string_view bytes, const std::string& legacy_charset) {
   if (bytes.starts_with("\xEF\xBB\xBF")) return text::ToUtf8(bytes.substr(3), "UTF-8");
-  if (bytes.starts_with("\xFF\xFE")) return text::Utf16ToUtf8(bytes.substr(2), false);
-  if (bytes.starts_with("\xFE\xFF")) return text::Utf16ToUtf8(bytes.substr(2), true);
+  if (bytes.starts_with("\xFF\xFE")) return text::Utf16BytesToUtf8(bytes.substr(2), false);
+  if (bytes.starts_with("\xFE\xFF")) return text::Utf16BytesToUtf8(bytes.substr(2), true);
   if (text::IsValidUtf8(bytes)) return std::string(bytes);
   return text::ToUtf8(bytes, legacy_charset);
 }

@@ -7,7 +7,9 @@
 #include <locale.h>
 #include <climits>
 
-#include "playlist/text_encoding.h"
+#include "platform/fpu_control.h"
+#include "platform/modules/module_loader.h"
+#include "platform/text/utf.h"
 
 namespace {
 
@@ -40,30 +42,31 @@ void BindAll(void* module, TMediaInfoEntryPoints& e) {
   Bind(module, "MediaInfoA_Count_Get", e.A_Count_Get);
 }
 
-// The library turns the wide file names it is given into bytes through the
-// calling thread's locale; in the C locale it cannot open a name beyond
-// ASCII. Every call therefore runs with a UTF-8 locale for this thread only,
-// leaving the process's locale alone.
-class Utf8ThreadLocale {
+// Brackets every call into the library. The library turns the wide file names
+// it is given into bytes through the calling thread's locale, and in the C
+// locale it cannot open a name beyond ASCII, so each call runs with a UTF-8
+// locale for this thread only, leaving the process's locale alone. Like any
+// outside code it may leave floating-point exceptions unmasked; they are
+// masked again after the call.
+class LibraryCall {
  public:
-  Utf8ThreadLocale() {
+  LibraryCall() {
     static const locale_t utf8 =
         ::newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
     if (utf8 != static_cast<locale_t>(nullptr)) old_ = ::uselocale(utf8);
   }
-  ~Utf8ThreadLocale() {
+  ~LibraryCall() {
     if (old_ != static_cast<locale_t>(nullptr)) ::uselocale(old_);
+    MaskFPUExceptions();
   }
-  Utf8ThreadLocale(const Utf8ThreadLocale&) = delete;
-  Utf8ThreadLocale& operator=(const Utf8ThreadLocale&) = delete;
+  LibraryCall(const LibraryCall&) = delete;
+  LibraryCall& operator=(const LibraryCall&) = delete;
 
  private:
   locale_t old_ = static_cast<locale_t>(nullptr);
 };
 
-std::string Narrow(const wchar_t* s) {
-  return s == nullptr ? std::string() : lumora::text::WideToUtf8(s);
-}
+std::string Narrow(const wchar_t* s) { return WideZToUtf8(s); }
 
 }  // namespace
 
@@ -75,12 +78,13 @@ bool TMediaInfoLibrary::Load(const std::string& path) {
   if (module_ == nullptr) {
     struct stat st {};
     if (!path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-      // A name without a "/" would be searched for; keep it a path.
-      const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-      module_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+      module_ = LoadModule(path);  // a path, never searched for
     }
-    if (module_ == nullptr && !system_name_.empty())
+    if (module_ == nullptr && !system_name_.empty()) {
+      // The system's library, by the name the dynamic loader knows it by.
       module_ = ::dlopen(system_name_.c_str(), RTLD_NOW | RTLD_LOCAL);
+      MaskFPUExceptions();
+    }
     if (module_ == nullptr) return false;
   }
   BindAll(module_, entry_);
@@ -113,14 +117,14 @@ TMediaInfo::TMediaInfo(const TMediaInfoLibrary& lib) {
   std::optional<TMediaInfoEntryPoints> entry = lib.EntryPoints();
   if (!entry || entry->New == nullptr || entry->Open == nullptr || entry->Close == nullptr) return;
   entry_ = *entry;
-  Utf8ThreadLocale utf8;
+  LibraryCall call;
   handle_ = entry_.New();
 }
 
 TMediaInfo::~TMediaInfo() {
   if (handle_ == nullptr) return;
   Close();
-  Utf8ThreadLocale utf8;
+  LibraryCall call;
   if (entry_.Delete != nullptr) entry_.Delete(handle_);
 }
 
@@ -128,28 +132,28 @@ bool TMediaInfo::Open(const std::string& path) {
   if (handle_ == nullptr) return false;
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  const std::wstring wide = lumora::text::Utf8ToWide(path);
-  Utf8ThreadLocale utf8;
+  const std::wstring wide = Utf8ToWide(path);
+  LibraryCall call;
   return entry_.Open(handle_, wide.c_str()) == 1;
 }
 
 void TMediaInfo::Close() {
   if (handle_ == nullptr) return;
-  Utf8ThreadLocale utf8;
+  LibraryCall call;
   entry_.Close(handle_);
 }
 
 std::string TMediaInfo::Get(int stream_kind, std::size_t stream_number,
                             const std::string& parameter, int info_kind, int search_kind) {
   if (handle_ == nullptr || entry_.Get == nullptr) return {};
-  const std::wstring wide = lumora::text::Utf8ToWide(parameter);
-  Utf8ThreadLocale utf8;
+  const std::wstring wide = Utf8ToWide(parameter);
+  LibraryCall call;
   return Narrow(
       entry_.Get(handle_, stream_kind, stream_number, wide.c_str(), info_kind, search_kind));
 }
 
 std::string TMediaInfo::Inform() {
   if (handle_ == nullptr || entry_.Inform == nullptr) return {};
-  Utf8ThreadLocale utf8;
+  LibraryCall call;
   return Narrow(entry_.Inform(handle_, 0));
 }

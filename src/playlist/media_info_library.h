@@ -54,7 +54,8 @@ class TMediaInfoLibrary {
   TMediaInfoLibrary& operator=(const TMediaInfoLibrary&) = delete;
 
   // Loads the library when it is not loaded yet (the file at path when it
-  // exists and loads, else the system library) and binds every name again.
+  // exists and loads, through LoadModule, else the system library) and binds
+  // every name again.
   // False when nothing could be loaded.
   bool Load(const std::string& path);
   // The bound entry points; none before a successful Load.
@@ -76,7 +77,8 @@ std::string DefaultMediaInfoPath();
 
 // One library handle with at most one open file. Strings are UTF-8. Each call
 // into the library runs under a UTF-8 locale for the calling thread alone
-// (the library converts file names through it).
+// (the library converts file names through it), and floating-point
+// exceptions are masked again after it.
 class TMediaInfo {
  public:
   // An unusable handle (Valid() false) when lib is not loaded or lacks the

@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/text/utf.h"
+
 namespace lumora::text {
 namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -121,55 +121,14 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
-std::string Utf16ToUtf8(std::string_view bytes, bool big_endian) {
-  std::string out;
-  out.reserve(bytes.size());
-  const std::size_t units = bytes.size() / 2;
-  auto unit = [&](std::size_t i) -> char16_t {
+std::string Utf16BytesToUtf8(std::string_view bytes, bool big_endian) {
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) {
     const auto a = static_cast<unsigned char>(bytes[2 * i]);
     const auto b = static_cast<unsigned char>(bytes[2 * i + 1]);
-    return static_cast<char16_t>(big_endian ? (a << 8) | b : (b << 8) | a);
-  };
-  for (std::size_t i = 0; i < units; ++i) {
-    const char16_t u = unit(i);
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-      const char16_t lo = unit(i + 1);
-      if (lo >= 0xDC00 && lo <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (char32_t{lo} - 0xDC00));
-        ++i;
-        continue;
-      }
-    }
-    AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : char32_t{u});
+    units[i] = static_cast<char16_t>(big_endian ? (a << 8) | b : (b << 8) | a);
   }
-  return out;
-}
-
-std::wstring Utf8ToWide(std::string_view utf8) {
-  std::wstring out;
-  out.reserve(utf8.size());
-  for (std::size_t pos = 0; pos < utf8.size();) {
-    char32_t c;
-    const std::size_t n = DecodeOne(utf8, pos, &c);
-    if (n == 0) {
-      out += static_cast<wchar_t>(kReplacement);
-      ++pos;
-    } else {
-      out += static_cast<wchar_t>(c);
-      pos += n;
-    }
-  }
-  return out;
-}
-
-std::string WideToUtf8(std::wstring_view wide) {
-  std::string out;
-  out.reserve(wide.size());
-  for (wchar_t w : wide) {
-    const auto c = static_cast<char32_t>(w);
-    AppendUtf8(out, IsScalar(c) ? c : kReplacement);
-  }
-  return out;
+  return Utf16ToUtf8(units);
 }
 
 std::string LocaleCharset() {
@@ -231,8 +190,7 @@ std::string PlaylistWriteCharset() {
 std::string ToUtf8(std::string_view bytes, const std::string& charset) {
   std::string out;
   if (IsUtf8Charset(charset)) {
-    // Repair invalid sequences the same way the wide conversion does.
-    return WideToUtf8(Utf8ToWide(bytes));
+    return ::WideToUtf8(::Utf8ToWide(bytes));  // ill-formed bytes become U+FFFD
   }
   IconvHandle cd = OpenIconv("UTF-8", charset);
   if (!cd) {
@@ -241,7 +199,7 @@ std::string ToUtf8(std::string_view bytes, const std::string& charset) {
   }
   out.reserve(bytes.size() * 2);
   RunIconv(static_cast<iconv_t>(cd.get()), bytes, out, [&](std::size_t) {
-    AppendUtf8(out, kReplacement);
+    AppendUtf8(out, kReplacementCharacter);
     return std::size_t{1};
   });
   return out;

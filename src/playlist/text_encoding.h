@@ -1,7 +1,7 @@
 #pragma once
-// Text conversions at the playlist's boundaries: M3U files in UTF-8, UTF-16 or
-// an 8-bit code page, and the wide (wchar_t) strings of the media information
-// library. Inside the program every string is UTF-8.
+// Text conversions for M3U files in UTF-8, UTF-16 or an 8-bit code page, and
+// the charsets the user's locale implies for them. Inside the program every
+// string is UTF-8 (platform/text/utf.h converts to UTF-16 and wide strings).
 
 #include <string>
 #include <string_view>
@@ -12,14 +12,9 @@ namespace lumora::text {
 // above U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
 
-// UTF-16 code units (little- or big-endian bytes) to UTF-8. Unpaired
+// UTF-16 code units held as little- or big-endian bytes to UTF-8. Lone
 // surrogates become U+FFFD; an odd trailing byte is ignored.
-std::string Utf16ToUtf8(std::string_view bytes, bool big_endian);
-
-// UTF-8 to UTF-32 wchar_t and back. Bytes that are not valid UTF-8 become
-// U+FFFD; so do wide values that are not Unicode scalar values.
-std::wstring Utf8ToWide(std::string_view utf8);
-std::string WideToUtf8(std::wstring_view wide);
+std::string Utf16BytesToUtf8(std::string_view bytes, bool big_endian);
 
 // The character set of the calling process's LC_CTYPE locale, as iconv names
 // it ("UTF-8", "KOI8-R", "CP1251", "ANSI_X3.4-1968" for the C locale...).

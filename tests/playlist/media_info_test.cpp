@@ -52,7 +52,7 @@ TempDir* MediaFixtures::dir_ = nullptr;
 std::string MediaFixtures::wav_, MediaFixtures::mp4_, MediaFixtures::garbage_;
 bool MediaFixtures::ok_ = false;
 
-double Ms(double days) { return days * kMillisecondsPerDay; }
+double Ms(double days) { return days * kMSecsPerDay; }
 
 std::string ReadDurationWith(TMediaInfoLibrary& lib, const std::string& file) {
   TMediaInfo mi(lib);
@@ -95,7 +95,7 @@ constexpr const char* kNoSystemLibrary = "liblumora-test-no-such-mediainfo.so.0"
 TEST_F(MediaFixtures, TheSystemLibraryReadsDurations) {
   TMediaInfoLibrary lib;
   ASSERT_TRUE(lib.Load(dir_->Path() + "Filters/MediaInfo.dll"));  // absent: the system's
-  EXPECT_NEAR(DurationTextToDays(ReadDurationWith(lib, wav_)) * kMillisecondsPerDay, 1500, 50);
+  EXPECT_NEAR(DurationTextToDays(ReadDurationWith(lib, wav_)) * kMSecsPerDay, 1500, 50);
   // A path beyond ASCII goes through the wide-string boundary.
   EXPECT_NEAR(Ms(DurationTextToDays(ReadDurationWith(lib, mp4_))), 2000, 100);
   TMediaInfo mi(lib);
@@ -247,7 +247,7 @@ TEST(PlaylistInformator, ADurationIsReadOnceAndShownAsTime) {
     TPlaylistInformator ppl(
         lv, [script] { return std::make_unique<ScriptedReader>(script); }, filled.Event());
     ASSERT_TRUE(filled.WaitCount(1));
-    EXPECT_EQ(FormatDuration(lv.At(0).duration), "1:23:45");
+    EXPECT_EQ(FormatTimeHMS(lv.At(0).duration), "1:23:45");
     // Let the thread retry the missing file at least once more.
     std::unique_lock lock(script->mu);
     ASSERT_TRUE(script->cv.wait_for(lock, std::chrono::seconds(60), [&] {

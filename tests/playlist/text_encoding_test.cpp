@@ -28,19 +28,6 @@ TEST(TextEncoding, Utf8Validity) {
   for (const Case& c : cases) EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes;
 }
 
-TEST(TextEncoding, WideStringsRoundTripAndRepair) {
-  const std::string s = "a/Музыка/日本/\xF0\x9F\x98\x80.mp3";
-  const std::wstring w = Utf8ToWide(s);
-  EXPECT_EQ(w, L"a/Музыка/日本/\U0001F600.mp3");
-  EXPECT_EQ(WideToUtf8(w), s);
-  EXPECT_EQ(Utf8ToWide("a\xFF"
-                       "b"),
-            L"a\uFFFDb");
-  EXPECT_EQ(
-      WideToUtf8(std::wstring{L'a', static_cast<wchar_t>(0xD800), static_cast<wchar_t>(0x110000)}),
-      "a\xEF\xBF\xBD\xEF\xBF\xBD");
-}
-
 TEST(TextEncoding, FromUtf8ReplacesWhatTheCharsetLacks) {
   EXPECT_EQ(FromUtf8("café", "CP1252"), "caf\xE9");
   EXPECT_EQ(FromUtf8("日本a", "CP1252"), "??a");
