@@ -18,7 +18,9 @@ namespace {
 
 std::vector<std::uint8_t> Mutate(std::vector<std::uint8_t> data, std::uint32_t seed) {
   std::mt19937 rng(seed);
-  auto pick = [&](std::size_t n) { return n ? std::uniform_int_distribution<std::size_t>(0, n - 1)(rng) : 0; };
+  auto pick = [&](std::size_t n) {
+    return n ? std::uniform_int_distribution<std::size_t>(0, n - 1)(rng) : 0;
+  };
   switch (seed % 4) {
     case 0:  // scattered byte changes
       for (int i = 0; i < 1 + static_cast<int>(seed % 24); ++i)
