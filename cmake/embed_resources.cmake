@@ -1,11 +1,12 @@
 # Writes a C++ source holding files as byte arrays and a lookup table.
 # Invoked as: cmake -DOUT=<file.cpp> -DHEADER=<include> -DFUNC=<name>
-#   -DENTRIES=<NAME|TYPE|path;...> -P embed_resources.cmake
+#   -DENTRIES=<NAME|TYPE|path^^...> -P embed_resources.cmake
 # Each array carries a trailing zero byte (not counted) so that text
 # resources can be read as C strings.
 set(body "// Generated from resource files; do not edit.\n#include \"${HEADER}\"\n\n#include <cstring>\n\nnamespace {\n\n")
 set(table "")
 set(index 0)
+string(REPLACE "^^" ";" ENTRIES "${ENTRIES}")
 foreach(entry IN LISTS ENTRIES)
   string(REPLACE "|" ";" parts "${entry}")
   list(GET parts 0 name)

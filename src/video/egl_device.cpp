@@ -30,7 +30,8 @@ using GetResetStatusFn = GLenum (*)();
 GetResetStatusFn ResetStatusFunction() {
   static const GetResetStatusFn fn = [] {
     auto f = reinterpret_cast<GetResetStatusFn>(eglGetProcAddress("glGetGraphicsResetStatus"));
-    if (!f) f = reinterpret_cast<GetResetStatusFn>(eglGetProcAddress("glGetGraphicsResetStatusARB"));
+    if (!f)
+      f = reinterpret_cast<GetResetStatusFn>(eglGetProcAddress("glGetGraphicsResetStatusARB"));
     return f;
   }();
   return fn;
@@ -53,19 +54,10 @@ EGLContext CreateContext(const TEglDisplay& display, EGLConfig config, bool* rob
   return eglCreateContext(display.Handle(), config, EGL_NO_CONTEXT, nullptr);
 }
 
-bool ChooseConfig(const TEglDisplay& display, EGLint surfaceType, int visualId,
-                  EGLConfig* config) {
-  const EGLint attrs[] = {EGL_SURFACE_TYPE,
-                          surfaceType,
-                          EGL_RED_SIZE,
-                          8,
-                          EGL_GREEN_SIZE,
-                          8,
-                          EGL_BLUE_SIZE,
-                          8,
-                          EGL_RENDERABLE_TYPE,
-                          EGL_OPENGL_BIT,
-                          EGL_NONE};
+bool ChooseConfig(const TEglDisplay& display, EGLint surfaceType, int visualId, EGLConfig* config) {
+  const EGLint attrs[] = {
+      EGL_SURFACE_TYPE,    surfaceType,    EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
+      EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
   EGLint count = 0;
   if (!eglChooseConfig(display.Handle(), attrs, nullptr, 0, &count) || count <= 0) return false;
   std::vector<EGLConfig> configs(static_cast<std::size_t>(count));

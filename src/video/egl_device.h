@@ -40,8 +40,8 @@ class TEglDevice final : public TGLDevice {
   static std::unique_ptr<TEglDevice> CreateForWindow(std::shared_ptr<TEglDisplay> display,
                                                      unsigned long window, int visualId,
                                                      bool vsync);
-  static std::unique_ptr<TEglDevice> CreatePbuffer(std::shared_ptr<TEglDisplay> display,
-                                                   int width, int height, PresentHook hook);
+  static std::unique_ptr<TEglDevice> CreatePbuffer(std::shared_ptr<TEglDisplay> display, int width,
+                                                   int height, PresentHook hook);
   ~TEglDevice() override;
 
   bool MakeCurrent() override;

@@ -25,8 +25,8 @@ void IgnoreJpegMessage(j_common_ptr) {}
 // Decodes into rows of 4 bytes (blue, green, red, unused), top-down, into
 // *out; false on any decoding error. Only plain locals live between setjmp
 // and the library calls, so a long jump skips no destructor.
-bool DecodeJpeg(const unsigned char* data, std::size_t size, std::vector<BYTE>* out,
-                int* width, int* height) {
+bool DecodeJpeg(const unsigned char* data, std::size_t size, std::vector<BYTE>* out, int* width,
+                int* height) {
   jpeg_decompress_struct info;
   ErrorManager errors;
   info.err = jpeg_std_error(&errors.base);

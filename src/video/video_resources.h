@@ -3,7 +3,7 @@
 // picture ("Splash", type "JPEG") and the shaders (type "SHADER"): the
 // adjustment shader in two variants, "PS2" (GLSL 1.20) and "PS3" (GLSL 3.30),
 // and their vertex and stretch stages ("VS2"/"VS3", "STRETCH2"/"STRETCH3",
-// "QUAD2"/"QUAD3").
+// "QUAD2"/"QUAD3"), and the unadjusted fallback "PLAIN2"/"PLAIN3".
 
 #include <span>
 #include <string_view>

@@ -29,6 +29,6 @@ inline constexpr CLSID CLSID_D2R2VideoRenderer = MakeGuid("{ED80BE10-6EE9-4D1B-8
 inline constexpr char kVideoRendererName[] = "D2R2 Video Renderer";
 
 // Status of the presenter as SetVideoWindow and ResetDevice report it.
-inline constexpr HRESULT kPresenterReady = 0;      // OpenGL ready, NV12 frames supported
-inline constexpr HRESULT kPresenterSoftware = 1;   // no OpenGL: software drawing
-inline constexpr HRESULT kPresenterNoNV12 = 2;     // OpenGL ready, RGB32 frames only
+inline constexpr HRESULT kPresenterReady = 0;     // OpenGL ready, NV12 frames supported
+inline constexpr HRESULT kPresenterSoftware = 1;  // no OpenGL: software drawing
+inline constexpr HRESULT kPresenterNoNV12 = 2;    // OpenGL ready, RGB32 frames only

@@ -115,9 +115,9 @@ class TX11VideoOutput final : public TVideoOutput {
     XWindowAttributes attrs;
     if (!bits || width <= 0 || height <= 0 || !Attributes(window, &attrs) || !attrs.visual)
       return false;
-    XImage* image = XCreateImage(fDisplay, attrs.visual, static_cast<unsigned>(attrs.depth),
-                                 ZPixmap, 0, nullptr, static_cast<unsigned>(width),
-                                 static_cast<unsigned>(height), 32, 0);
+    XImage* image =
+        XCreateImage(fDisplay, attrs.visual, static_cast<unsigned>(attrs.depth), ZPixmap, 0,
+                     nullptr, static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
     if (!image) return false;
     std::vector<char> data(static_cast<std::size_t>(image->bytes_per_line) * height);
     image->data = data.data();
@@ -179,6 +179,4 @@ class TX11VideoOutput final : public TVideoOutput {
 
 }  // namespace
 
-std::shared_ptr<TVideoOutput> CreateX11VideoOutput() {
-  return std::make_shared<TX11VideoOutput>();
-}
+std::shared_ptr<TVideoOutput> CreateX11VideoOutput() { return std::make_shared<TX11VideoOutput>(); }
