@@ -95,6 +95,7 @@ class TBCMediaType : public AM_MEDIA_TYPE {
   // Whether this type matches `partial`, whose null GUIDs are wildcards; a
   // partial type with a format type but no format block matches any block.
   bool MatchesPartial(const TBCMediaType* partial) const;
-  // Whether a null major type, sub-type or format type leaves it open.
+  // Whether a null major type or format type leaves it open (a null
+  // sub-type is a valid full type).
   bool IsPartiallySpecified() const;
 };

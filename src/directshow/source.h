@@ -68,6 +68,9 @@ class TBCSourceStream : public TBCBaseOutputPin {
   bool ThreadExists() const { return fThread.joinable(); }
 
  protected:
+  // Blocks until the thread is asked to end (for loops that stop delivering).
+  void WaitForStopRequest();
+
   TBCSource* const fSource;
 
  private:
@@ -75,7 +78,6 @@ class TBCSourceStream : public TBCBaseOutputPin {
   HRESULT StartThread();
   void StopThread();
   void ThreadProc();
-  void WaitForStopRequest();
 
   std::thread fThread;
   std::atomic<bool> fStopRequested{false};
