@@ -12,6 +12,28 @@
 // - A thread handles its messages by pumping: PumpMessages in a plain loop (the
 //   tests, headless programs), or from a toolkit's event loop woken by the
 //   thread's wake handler.
+//
+// Details a caller can rely on:
+// - Handles count up from 1 and are never reused within the process, so a
+//   stale handle is simply "no live target".
+// - Posted messages are handled in the order they were queued for the thread
+//   (FIFO across all its targets). Messages sent from other threads take
+//   priority: a pump, and a thread waiting in SendMessage, handles every sent
+//   message that waits before the next posted one.
+// - PumpMessages handles the posted messages that waited when it was called
+//   (and every sent message); what their procedures post is left for the next
+//   pump, so a procedure that posts to itself cannot make a pump endless.
+// - An exception thrown by a procedure reaches the caller that made it run:
+//   the pumping thread for a posted message, the sender for a sent one (also
+//   across threads; the target's thread goes on pumping).
+// - When a thread exits, its targets are destroyed: what waits for them is
+//   dropped and their blocked senders are released with a failure.
+// - DestroyMessageWindow does not call the procedure (no WM_DESTROY); the
+//   procedure object is released, on the destroying thread, once no message
+//   is being handled by it.
+// - The wake handler is called without any lock of this layer held, and must
+//   neither block nor use this layer; once SetWakeHandler returns, the
+//   previous handler is not running and is not called again.
 
 #include <chrono>
 #include <cstdint>
@@ -46,6 +68,8 @@ HWND CreateMessageWindow(WindowProc proc);
 // Destroys a target (from any thread). False when there is no such target.
 bool DestroyMessageWindow(HWND hwnd);
 bool IsWindow(HWND hwnd);
+// The default procedure: handles nothing, returns 0.
+LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // False when hwnd names no live target.
 bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
