@@ -135,13 +135,13 @@ TEST_F(GraphManagerTest, CompleteComesOnceWhenEveryRendererHasFinished) {
   Link(longSource.get(), u"Out0", second.get(), u"In");
   Link(longSource.get(), u"Out1", second.get(), u"SubIn");
   ASSERT_EQ(control->Run(), S_OK);
-  Step();  // frame 1 of both
-  Step();  // frame 2 of the long one; the short one has ended
+  ASSERT_TRUE(clock->WaitForPendingAdvise(2));  // frame 1 of both
+  clock->AdvanceToNextAdvise();
+  ASSERT_TRUE(first->WaitForLog(2));  // the short stream has ended
   ASSERT_TRUE(clock->WaitForPendingAdvise());
   LONG code = 0;
   EXPECT_EQ(events->WaitForCompletion(0, &code), E_ABORT);
-  Step();
-  Step();  // frame 4, the last
+  for (int frame = 2; frame < 5; ++frame) Step();
   ASSERT_TRUE(second->WaitForLog(5));
   ASSERT_EQ(events->WaitForCompletion(20000, &code), S_OK);
   const auto codes = DrainEvents();
