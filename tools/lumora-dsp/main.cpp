@@ -56,13 +56,13 @@ bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
         error = "--eq needs BAND=VALUE";
         return false;
       }
-      const std::string_view spec = argv[i];
-      const auto eq = spec.find('=');
+      const std::string_view arg = argv[i];
+      const auto eq = arg.find('=');
       int band = -1, value = -1;
-      if (eq == std::string_view::npos || !ParseInt(spec.substr(0, eq), band) ||
-          !ParseInt(spec.substr(eq + 1), value) || band < 0 || band >= kUserEQBands || value < 0 ||
+      if (eq == std::string_view::npos || !ParseInt(arg.substr(0, eq), band) ||
+          !ParseInt(arg.substr(eq + 1), value) || band < 0 || band >= kUserEQBands || value < 0 ||
           value > 200) {
-        error = "bad --eq value '" + std::string(spec) + "' (BAND 0-9, VALUE 0-200)";
+        error = "bad --eq value '" + std::string(arg) + "' (BAND 0-9, VALUE 0-200)";
         return false;
       }
       o.bands.emplace_back(band, value);

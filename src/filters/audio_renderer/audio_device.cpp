@@ -17,9 +17,9 @@ std::string AudioOutSetting() {
   return v && *v ? std::string(v) : std::string("default");
 }
 
-std::unique_ptr<TAudioDevice> CreateAudioDevice(const std::string& spec) {
-  if (spec == "null") return std::make_unique<TNullAudioDevice>();
-  if (spec.rfind("wav:", 0) == 0 && spec.size() > 4)
-    return std::make_unique<TWavAudioDevice>(spec.substr(4));
+std::unique_ptr<TAudioDevice> CreateAudioDevice(const std::string& setting) {
+  if (setting == "null") return std::make_unique<TNullAudioDevice>();
+  if (setting.rfind("wav:", 0) == 0 && setting.size() > 4)
+    return std::make_unique<TWavAudioDevice>(setting.substr(4));
   return std::make_unique<TSdlAudioDevice>();
 }

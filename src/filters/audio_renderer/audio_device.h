@@ -49,7 +49,7 @@ using TAudioTimeSource = std::function<REFERENCE_TIME()>;
 REFERENCE_TIME SteadyClockTime();
 
 // A device for a LUMORA_AUDIO_OUT value ("default", "null", "wav:PATH").
-std::unique_ptr<TAudioDevice> CreateAudioDevice(const std::string& spec);
+std::unique_ptr<TAudioDevice> CreateAudioDevice(const std::string& setting);
 // The value of LUMORA_AUDIO_OUT, "default" when unset.
 std::string AudioOutSetting();
 // Makes a device per open (the renderer's injection point).
