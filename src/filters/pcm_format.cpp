@@ -7,9 +7,12 @@
 
 DWORD DefaultChannelMask(int channels) {
   switch (channels) {
-    case 1: return SPEAKER_FRONT_CENTER;
-    case 2: return SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
-    case 3: return SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT | SPEAKER_FRONT_CENTER;
+    case 1:
+      return SPEAKER_FRONT_CENTER;
+    case 2:
+      return SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
+    case 3:
+      return SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT | SPEAKER_FRONT_CENTER;
     case 4:
       return SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT | SPEAKER_BACK_LEFT | SPEAKER_BACK_RIGHT;
     case 5:
@@ -25,7 +28,8 @@ DWORD DefaultChannelMask(int channels) {
       return SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT | SPEAKER_FRONT_CENTER |
              SPEAKER_LOW_FREQUENCY | SPEAKER_BACK_LEFT | SPEAKER_BACK_RIGHT | SPEAKER_SIDE_LEFT |
              SPEAKER_SIDE_RIGHT;
-    default: return 0;
+    default:
+      return 0;
   }
 }
 
@@ -75,8 +79,7 @@ std::optional<TPcmFormat> ParsePcmMediaType(const AM_MEDIA_TYPE& mt) {
     isFloat = ext.SubFormat == KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
     isPcm = ext.SubFormat == KSDATAFORMAT_SUBTYPE_PCM;
     f.channelMask = std::popcount(ext.dwChannelMask) == f.channels ? ext.dwChannelMask : 0;
-    if (isPcm && ext.Samples.wValidBitsPerSample != 0 &&
-        ext.Samples.wValidBitsPerSample > f.bits)
+    if (isPcm && ext.Samples.wValidBitsPerSample != 0 && ext.Samples.wValidBitsPerSample > f.bits)
       return std::nullopt;
   }
   if (!isFloat && !isPcm) return std::nullopt;

@@ -13,8 +13,8 @@
 struct TPcmFormat {
   DWORD sampleRate = 0;
   WORD channels = 0;
-  WORD bits = 0;        // container bits per sample: 8, 16, 24 or 32
-  bool isFloat = false;  // 32-bit IEEE float
+  WORD bits = 0;          // container bits per sample: 8, 16, 24 or 32
+  bool isFloat = false;   // 32-bit IEEE float
   DWORD channelMask = 0;  // speaker mask, 0 when unspecified
 
   WORD BlockAlign() const { return static_cast<WORD>(channels * (bits / 8)); }

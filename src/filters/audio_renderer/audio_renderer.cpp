@@ -8,10 +8,10 @@
 
 namespace {
 
-constexpr REFERENCE_TIME kRingLength = UNITS / 2;           // queued audio
+constexpr REFERENCE_TIME kRingLength = UNITS / 2;            // queued audio
 constexpr REFERENCE_TIME kGapTolerance = 20 * MILLISECONDS;  // ignored time stamp jitter
-constexpr REFERENCE_TIME kMaxGap = 10 * UNITS;              // longer gaps restart the timing
-constexpr double kGainTimeConstant = 0.005;                 // seconds
+constexpr REFERENCE_TIME kMaxGap = 10 * UNITS;               // longer gaps restart the timing
+constexpr double kGainTimeConstant = 0.005;                  // seconds
 constexpr auto kDrainPoll = std::chrono::milliseconds(5);
 
 std::int64_t TimeToFrames(REFERENCE_TIME t, int rate) { return t * rate / UNITS; }
@@ -139,14 +139,16 @@ bool TAudioRenderer::OpenDevice(const TPcmFormat& format) {
     GoFreeLocked(fTime());
     fRate = rate;
     fChannels = channels;
-    fRingFrames = static_cast<std::size_t>(std::max<std::int64_t>(TimeToFrames(kRingLength, rate), 1024));
+    fRingFrames =
+        static_cast<std::size_t>(std::max<std::int64_t>(TimeToFrames(kRingLength, rate), 1024));
     fRing.assign(fRingFrames * static_cast<std::size_t>(channels), 0.0f);
     ClearRingLocked();
     fWriteValid = false;
     fGain.assign(static_cast<std::size_t>(channels), 0.0f);
     for (int c = 0; c < channels; ++c)
-      fGain[static_cast<std::size_t>(c)] =
-          channels == 1 ? fVolumeGain : c < 2 ? fGainTarget[c] : fVolumeGain;
+      fGain[static_cast<std::size_t>(c)] = channels == 1 ? fVolumeGain
+                                           : c < 2       ? fGainTarget[c]
+                                                         : fVolumeGain;
   }
   std::unique_ptr<TAudioDevice> device = fFactory();
   if (!device || !device->Open(rate, channels, this)) {
@@ -190,6 +192,7 @@ HRESULT TAudioRenderer::Stop() {
   {
     std::lock_guard lock(fAudioLock);
     fAbort = true;
+    ++fAbortEpoch;
     fPlaying = false;
     GoFreeLocked(fTime());
     fChanged.notify_all();
@@ -235,6 +238,7 @@ HRESULT TAudioRenderer::BeginFlush() {
   {
     std::lock_guard lock(fAudioLock);
     fAbort = true;
+    ++fAbortEpoch;
     ClearRingLocked();
     fWriteValid = false;
     fChanged.notify_all();
@@ -343,6 +347,7 @@ bool TAudioRenderer::Write(const float* data, std::int64_t frames) {
     }
     fRingCount += n;
     frames -= static_cast<std::int64_t>(n);
+    fChanged.notify_all();
   }
   return true;
 }
@@ -353,8 +358,11 @@ HRESULT TAudioRenderer::EndOfStream() {
   {
     // Everything queued must have been heard first.
     std::unique_lock lock(fAudioLock);
-    while (!fAbort && fRingFrames > 0 && !DrainedLocked(fTime()))
+    fEndArrived = true;
+    const std::uint64_t epoch = fAbortEpoch;
+    while (!fAbort && fAbortEpoch == epoch && fRingFrames > 0 && !DrainedLocked(fTime())) {
       fChanged.wait_for(lock, kDrainPoll);
+    }
   }
   return ComExtend::EndOfStream();
 }
@@ -380,7 +388,8 @@ int TAudioRenderer::Pull(float* out, int frames) {
     if (fPlaying) fWriteValid = false;
   }
   // Gain ramps towards its target per frame.
-  const float k = static_cast<float>(1.0 - std::exp(-1.0 / (kGainTimeConstant * std::max(fRate, 1))));
+  const float k =
+      static_cast<float>(1.0 - std::exp(-1.0 / (kGainTimeConstant * std::max(fRate, 1))));
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t at = ((fRingRead + i) % fRingFrames) * ch;
     for (std::size_t c = 0; c < ch; ++c) {
@@ -410,9 +419,10 @@ REFERENCE_TIME TAudioRenderer::ClockTime() {
 }
 
 std::int64_t TAudioRenderer::PlayedFramesLocked(REFERENCE_TIME now) const {
-  std::int64_t played = fPulledBefore + TimeToFrames(std::max<REFERENCE_TIME>(now - fLastPull, 0), fRate);
-  played = std::min(played, fPulledTotal);
-  return played - fLatency;
+  // The device plays what it pulled at its rate, `fLatency` frames behind;
+  // it cannot have played more than it was given.
+  const std::int64_t elapsed = TimeToFrames(std::max<REFERENCE_TIME>(now - fLastPull, 0), fRate);
+  return std::min(fPulledBefore + elapsed - fLatency, fPulledTotal);
 }
 
 REFERENCE_TIME TAudioRenderer::ClockLocked(REFERENCE_TIME now) const {
@@ -428,6 +438,7 @@ void TAudioRenderer::GoFreeLocked(REFERENCE_TIME now) {
 }
 
 void TAudioRenderer::ClearRingLocked() {
+  fEndArrived = false;
   fRingRead = 0;
   fRingCount = 0;
   fChanged.notify_all();
@@ -470,6 +481,19 @@ HRESULT TAudioRenderer::get_Balance(LONG* plBalance) {
   std::lock_guard lock(fAudioLock);
   *plBalance = fBalance;
   return S_OK;
+}
+
+bool TAudioRenderer::IsEndOfStreamQueued() {
+  std::lock_guard lock(fAudioLock);
+  return fEndArrived;
+}
+
+bool TAudioRenderer::WaitForQueued(std::int64_t frames, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(fAudioLock);
+  return fChanged.wait_for(lock, timeout, [&] {
+    return static_cast<std::int64_t>(fRingCount) >=
+           std::min<std::int64_t>(frames, static_cast<std::int64_t>(fRingFrames));
+  });
 }
 
 float TAudioRenderer::TargetGain(int channel) {

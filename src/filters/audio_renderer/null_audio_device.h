@@ -43,7 +43,7 @@ class TNullAudioDevice : public TAudioDevice {
   TAudioSource* fSource = nullptr;
   int fRate = 0;
   int fChannels = 0;
-  REFERENCE_TIME fResumeTime = 0;   // time the device last started playing
+  REFERENCE_TIME fResumeTime = 0;    // time the device last started playing
   std::int64_t fFramesAtResume = 0;  // frames consumed before that
   std::int64_t fConsumed = 0;
   std::vector<float> fBuffer;

@@ -2,9 +2,7 @@
 
 #include <SDL.h>
 
-TSdlAudioDevice::TSdlAudioDevice() {
-  fInitialised = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-}
+TSdlAudioDevice::TSdlAudioDevice() { fInitialised = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; }
 
 TSdlAudioDevice::~TSdlAudioDevice() {
   Close();

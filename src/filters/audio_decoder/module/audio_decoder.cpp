@@ -33,10 +33,18 @@ TPcmFormat PcmOf(LAVAudioSampleFormat f, int rate, int channels, DWORD mask) {
   p.channels = static_cast<WORD>(channels);
   p.channelMask = mask;
   switch (f) {
-    case SampleFormat_U8: p.bits = 8; break;
-    case SampleFormat_16: p.bits = 16; break;
-    case SampleFormat_24: p.bits = 24; break;
-    case SampleFormat_32: p.bits = 32; break;
+    case SampleFormat_U8:
+      p.bits = 8;
+      break;
+    case SampleFormat_16:
+      p.bits = 16;
+      break;
+    case SampleFormat_24:
+      p.bits = 24;
+      break;
+    case SampleFormat_32:
+      p.bits = 32;
+      break;
     default:
       p.bits = 32;
       p.isFloat = true;
@@ -48,26 +56,35 @@ TPcmFormat PcmOf(LAVAudioSampleFormat f, int rate, int channels, DWORD mask) {
 std::optional<LAVAudioSampleFormat> FormatOf(const TPcmFormat& p) {
   if (p.isFloat) return p.bits == 32 ? std::optional(SampleFormat_FP32) : std::nullopt;
   switch (p.bits) {
-    case 8: return SampleFormat_U8;
-    case 16: return SampleFormat_16;
-    case 24: return SampleFormat_24;
-    case 32: return SampleFormat_32;
-    default: return std::nullopt;
+    case 8:
+      return SampleFormat_U8;
+    case 16:
+      return SampleFormat_16;
+    case 24:
+      return SampleFormat_24;
+    case 32:
+      return SampleFormat_32;
+    default:
+      return std::nullopt;
   }
 }
 
 AVSampleFormat SwrFormatOf(const TPcmFormat& p) {
   if (p.isFloat) return AV_SAMPLE_FMT_FLT;
   switch (p.bits) {
-    case 8: return AV_SAMPLE_FMT_U8;
-    case 16: return AV_SAMPLE_FMT_S16;
-    default: return AV_SAMPLE_FMT_S32;  // 24-bit is packed from 32
+    case 8:
+      return AV_SAMPLE_FMT_U8;
+    case 16:
+      return AV_SAMPLE_FMT_S16;
+    default:
+      return AV_SAMPLE_FMT_S32;  // 24-bit is packed from 32
   }
 }
 
 }  // namespace
 
 TLAVAudio::TLAVAudio() : ComExtend("LAV Audio Decoder", CLSID_LAVAudio) {
+  ff::ConfigureLogging();
   fCodecs.fill(true);
   fSampleFormats.fill(true);
 }
@@ -78,40 +95,65 @@ std::optional<LAVAudioCodec> TLAVAudio::CodecEntry(int codecId) {
   const auto id = static_cast<AVCodecID>(codecId);
   switch (id) {
     case AV_CODEC_ID_AAC:
-    case AV_CODEC_ID_AAC_LATM: return Codec_AAC;
-    case AV_CODEC_ID_AC3: return Codec_AC3;
-    case AV_CODEC_ID_EAC3: return Codec_EAC3;
-    case AV_CODEC_ID_DTS: return Codec_DTS;
+    case AV_CODEC_ID_AAC_LATM:
+      return Codec_AAC;
+    case AV_CODEC_ID_AC3:
+      return Codec_AC3;
+    case AV_CODEC_ID_EAC3:
+      return Codec_EAC3;
+    case AV_CODEC_ID_DTS:
+      return Codec_DTS;
     case AV_CODEC_ID_MP1:
-    case AV_CODEC_ID_MP2: return Codec_MP2;
-    case AV_CODEC_ID_MP3: return Codec_MP3;
+    case AV_CODEC_ID_MP2:
+      return Codec_MP2;
+    case AV_CODEC_ID_MP3:
+      return Codec_MP3;
     case AV_CODEC_ID_TRUEHD:
-    case AV_CODEC_ID_MLP: return Codec_TRUEHD;
-    case AV_CODEC_ID_FLAC: return Codec_FLAC;
-    case AV_CODEC_ID_VORBIS: return Codec_VORBIS;
+    case AV_CODEC_ID_MLP:
+      return Codec_TRUEHD;
+    case AV_CODEC_ID_FLAC:
+      return Codec_FLAC;
+    case AV_CODEC_ID_VORBIS:
+      return Codec_VORBIS;
     case AV_CODEC_ID_PCM_DVD:
-    case AV_CODEC_ID_PCM_BLURAY: return Codec_LPCM;
-    case AV_CODEC_ID_WAVPACK: return Codec_WAVPACK;
-    case AV_CODEC_ID_TTA: return Codec_TTA;
+    case AV_CODEC_ID_PCM_BLURAY:
+      return Codec_LPCM;
+    case AV_CODEC_ID_WAVPACK:
+      return Codec_WAVPACK;
+    case AV_CODEC_ID_TTA:
+      return Codec_TTA;
     case AV_CODEC_ID_WMAV1:
-    case AV_CODEC_ID_WMAV2: return Codec_WMA2;
-    case AV_CODEC_ID_WMAPRO: return Codec_WMAPRO;
-    case AV_CODEC_ID_COOK: return Codec_Cook;
+    case AV_CODEC_ID_WMAV2:
+      return Codec_WMA2;
+    case AV_CODEC_ID_WMAPRO:
+      return Codec_WMAPRO;
+    case AV_CODEC_ID_COOK:
+      return Codec_Cook;
     case AV_CODEC_ID_RA_144:
     case AV_CODEC_ID_RA_288:
-    case AV_CODEC_ID_SIPR: return Codec_RealAudio;
-    case AV_CODEC_ID_WMALOSSLESS: return Codec_WMALL;
-    case AV_CODEC_ID_ALAC: return Codec_ALAC;
-    case AV_CODEC_ID_OPUS: return Codec_Opus;
+    case AV_CODEC_ID_SIPR:
+      return Codec_RealAudio;
+    case AV_CODEC_ID_WMALOSSLESS:
+      return Codec_WMALL;
+    case AV_CODEC_ID_ALAC:
+      return Codec_ALAC;
+    case AV_CODEC_ID_OPUS:
+      return Codec_Opus;
     case AV_CODEC_ID_AMR_NB:
-    case AV_CODEC_ID_AMR_WB: return Codec_AMR;
-    case AV_CODEC_ID_NELLYMOSER: return Codec_Nellymoser;
-    case AV_CODEC_ID_TRUESPEECH: return Codec_Truespeech;
-    case AV_CODEC_ID_TAK: return Codec_TAK;
+    case AV_CODEC_ID_AMR_WB:
+      return Codec_AMR;
+    case AV_CODEC_ID_NELLYMOSER:
+      return Codec_Nellymoser;
+    case AV_CODEC_ID_TRUESPEECH:
+      return Codec_Truespeech;
+    case AV_CODEC_ID_TAK:
+      return Codec_TAK;
     case AV_CODEC_ID_ATRAC1:
     case AV_CODEC_ID_ATRAC3:
-    case AV_CODEC_ID_ATRAC3P: return Codec_ATRAC;
-    default: break;
+    case AV_CODEC_ID_ATRAC3P:
+      return Codec_ATRAC;
+    default:
+      break;
   }
   const char* name = avcodec_get_name(id);
   if (name && std::strncmp(name, "pcm_", 4) == 0) {
@@ -166,8 +208,8 @@ HRESULT TLAVAudio::GetMediaType(int position, TBCMediaType* mt) {
     TBCAutoLock lock(FilterLock());
     for (LAVAudioSampleFormat f : kFallbackOrder) {
       if (!fSampleFormats[static_cast<std::size_t>(f)]) continue;
-      const TPcmFormat p = PcmOf(f, static_cast<int>(fOut.pcm.sampleRate), fOut.pcm.channels,
-                                 fOut.pcm.channelMask);
+      const TPcmFormat p =
+          PcmOf(f, static_cast<int>(fOut.pcm.sampleRate), fOut.pcm.channels, fOut.pcm.channelMask);
       if (std::find(offers.begin(), offers.end(), p) == offers.end()) offers.push_back(p);
     }
   }
@@ -252,8 +294,8 @@ bool TLAVAudio::OpenDecoder(const AM_MEDIA_TYPE& mt) {
   CloseDecoder();
   fCodec = std::move(ctx);
   fFrame.reset(av_frame_alloc());
-  const int raw = fCodec->bits_per_raw_sample > 0 ? fCodec->bits_per_raw_sample
-                                                   : view->format.bitsPerRawSample;
+  const int raw =
+      fCodec->bits_per_raw_sample > 0 ? fCodec->bits_per_raw_sample : view->format.bitsPerRawSample;
   TOutputPlan plan = PlanOutput(fCodec->sample_fmt, raw, rate, layout);
   av_channel_layout_uninit(&layout);
   if (fOut.pcm.channels && !(plan.pcm == fOut.pcm)) fOutTypeChanged = true;
@@ -266,15 +308,24 @@ TLAVAudio::TOutputPlan TLAVAudio::PlanOutput(AVSampleFormat decoded, int bitsPer
                                              const AVChannelLayout& layout) const {
   LAVAudioSampleFormat wanted = SampleFormat_16;
   switch (av_get_packed_sample_fmt(decoded)) {
-    case AV_SAMPLE_FMT_U8: wanted = SampleFormat_U8; break;
-    case AV_SAMPLE_FMT_S16: wanted = SampleFormat_16; break;
+    case AV_SAMPLE_FMT_U8:
+      wanted = SampleFormat_U8;
+      break;
+    case AV_SAMPLE_FMT_S16:
+      wanted = SampleFormat_16;
+      break;
     case AV_SAMPLE_FMT_S32:
       wanted = bitsPerRaw > 16 && bitsPerRaw <= 24 ? SampleFormat_24 : SampleFormat_32;
       break;
-    case AV_SAMPLE_FMT_S64: wanted = SampleFormat_32; break;
+    case AV_SAMPLE_FMT_S64:
+      wanted = SampleFormat_32;
+      break;
     case AV_SAMPLE_FMT_FLT:
-    case AV_SAMPLE_FMT_DBL: wanted = SampleFormat_FP32; break;
-    default: break;
+    case AV_SAMPLE_FMT_DBL:
+      wanted = SampleFormat_FP32;
+      break;
+    default:
+      break;
   }
   TBCAutoLock lock(FilterLock());
   LAVAudioSampleFormat chosen = SampleFormat_16;
@@ -400,8 +451,8 @@ HRESULT TLAVAudio::DeliverFrame(const AVFrame& frame) {
   if (fConvert.size() < need) fConvert.resize(need);
   std::uint8_t* out[1] = {fConvert.data()};
   const int converted =
-      swr_convert(fSwr, out, frame.nb_samples, const_cast<const std::uint8_t**>(frame.extended_data),
-                  frame.nb_samples);
+      swr_convert(fSwr, out, frame.nb_samples,
+                  const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
   if (converted <= 0) return S_OK;
   if (fOut.pcm.bits == 24 && !fOut.pcm.isFloat) {
     // Keep the upper three bytes of each little-endian 32-bit sample.

@@ -85,9 +85,9 @@ class TLAVAudio final : public ComExtend<TBCTransformFilter, ILAVAudioSettings> 
   AVSampleFormat fSwrIn = AV_SAMPLE_FMT_NONE;
   int fSwrRate = 0;
   AVChannelLayout fSwrLayout{};
-  std::vector<std::uint8_t> fConvert;  // converted frames
-  TOutputPlan fOut;                    // the output format connected or last sent
-  bool fOutTypeChanged = false;        // the next sample carries the new type
+  std::vector<std::uint8_t> fConvert;       // converted frames
+  TOutputPlan fOut;                         // the output format connected or last sent
+  bool fOutTypeChanged = false;             // the next sample carries the new type
   std::optional<REFERENCE_TIME> fNextTime;  // end of the last delivered audio
   bool fDiscontinuity = true;
 

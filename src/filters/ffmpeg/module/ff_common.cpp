@@ -1,6 +1,12 @@
 #include "filters/ffmpeg/module/ff_common.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 namespace ff {
 
@@ -18,6 +24,13 @@ std::string ErrorText(int err) {
   char buf[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(err, buf, sizeof buf);
   return buf;
+}
+
+void ConfigureLogging() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (!std::getenv("LUMORA_FFMPEG_LOG")) av_log_set_level(AV_LOG_QUIET);
+  });
 }
 
 std::uint64_t ChannelMask(const AVChannelLayout& layout) {

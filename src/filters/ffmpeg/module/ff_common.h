@@ -26,6 +26,10 @@ std::int64_t FromRefTime(REFERENCE_TIME t, AVRational tb);
 
 std::string ErrorText(int err);
 
+// FFmpeg's own messages stay off (this system keeps no log) unless
+// LUMORA_FFMPEG_LOG is set. Called by every filter's constructor.
+void ConfigureLogging();
+
 // Speaker mask of a native-order layout; 0 for unspecified or custom ones.
 std::uint64_t ChannelMask(const AVChannelLayout& layout);
 // The layout for a channel count and mask (the default layout when the mask

@@ -24,7 +24,9 @@ const GUID& MajorTypeOf(TCodecKind kind) {
 
 }  // namespace
 
-TLAVSplitter::TLAVSplitter() : ComExtend("LAV Splitter", CLSID_LAVSplitter) {}
+TLAVSplitter::TLAVSplitter() : ComExtend("LAV Splitter", CLSID_LAVSplitter) {
+  ff::ConfigureLogging();
+}
 
 TLAVSplitter::~TLAVSplitter() {
   StopDemux();

@@ -1,5 +1,6 @@
 #include "filters/splitter/module/splitter_pin.h"
 
+#include "directshow/sample_generation.h"
 #include "directshow/source_seeking.h"
 #include "filters/splitter/module/packet_sample.h"
 #include "filters/splitter/module/splitter.h"
@@ -56,6 +57,8 @@ HRESULT TSplitterPin::DoBufferProcessingLoop() {
     }
     const bool key = (item->packet->flags & AV_PKT_FLAG_KEY) != 0;
     ComPtr<TPacketSample> sample = MakeCom<TPacketSample>(std::move(item->packet));
+    // Data read from here on is newer than every flush so far.
+    sample->SetGeneration(ds::NewGeneration());
     if (item->hasTime) {
       const REFERENCE_TIME segStart = fSplitter->SegmentStart();
       REFERENCE_TIME start = item->start - segStart;

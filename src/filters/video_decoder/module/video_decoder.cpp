@@ -25,31 +25,41 @@ constexpr DWORD MakeFourCC(char a, char b, char c, char d) {
 
 const GUID& SubtypeOf(LAVOutPixFmts f) {
   switch (f) {
-    case LAVOutPixFmt_NV12: return MEDIASUBTYPE_NV12;
-    case LAVOutPixFmt_RGB32: return MEDIASUBTYPE_RGB32;
-    default: return MEDIASUBTYPE_RGB24;
+    case LAVOutPixFmt_NV12:
+      return MEDIASUBTYPE_NV12;
+    case LAVOutPixFmt_RGB32:
+      return MEDIASUBTYPE_RGB32;
+    default:
+      return MEDIASUBTYPE_RGB24;
   }
 }
 
 AVPixelFormat AvFormatOf(LAVOutPixFmts f) {
   switch (f) {
-    case LAVOutPixFmt_NV12: return AV_PIX_FMT_NV12;
-    case LAVOutPixFmt_RGB32: return AV_PIX_FMT_BGR0;
-    default: return AV_PIX_FMT_BGR24;
+    case LAVOutPixFmt_NV12:
+      return AV_PIX_FMT_NV12;
+    case LAVOutPixFmt_RGB32:
+      return AV_PIX_FMT_BGR0;
+    default:
+      return AV_PIX_FMT_BGR24;
   }
 }
 
 LONG ImageSize(LAVOutPixFmts f, int w, int h) {
   switch (f) {
-    case LAVOutPixFmt_NV12: return w * h + w * ((h + 1) / 2);
-    case LAVOutPixFmt_RGB32: return DibRowBytes(w, 32) * h;
-    default: return DibRowBytes(w, 24) * h;
+    case LAVOutPixFmt_NV12:
+      return w * h + w * ((h + 1) / 2);
+    case LAVOutPixFmt_RGB32:
+      return DibRowBytes(w, 32) * h;
+    default:
+      return DibRowBytes(w, 24) * h;
   }
 }
 
 }  // namespace
 
 TLAVVideo::TLAVVideo() : ComExtend("LAV Video Decoder", CLSID_LAVVideo) {
+  ff::ConfigureLogging();
   fCodecs.fill(true);
   fHWCodecs.fill(false);
   fPixFmts.fill(false);
@@ -62,81 +72,139 @@ TLAVVideo::~TLAVVideo() { CloseDecoder(); }
 
 std::optional<LAVVideoCodec> TLAVVideo::CodecEntry(int codecId) {
   switch (static_cast<AVCodecID>(codecId)) {
-    case AV_CODEC_ID_H264: return Codec_H264;
-    case AV_CODEC_ID_VC1: return Codec_VC1;
-    case AV_CODEC_ID_MPEG1VIDEO: return Codec_MPEG1;
-    case AV_CODEC_ID_MPEG2VIDEO: return Codec_MPEG2;
-    case AV_CODEC_ID_MPEG4: return Codec_MPEG4;
+    case AV_CODEC_ID_H264:
+      return Codec_H264;
+    case AV_CODEC_ID_VC1:
+      return Codec_VC1;
+    case AV_CODEC_ID_MPEG1VIDEO:
+      return Codec_MPEG1;
+    case AV_CODEC_ID_MPEG2VIDEO:
+      return Codec_MPEG2;
+    case AV_CODEC_ID_MPEG4:
+      return Codec_MPEG4;
     case AV_CODEC_ID_MSMPEG4V1:
     case AV_CODEC_ID_MSMPEG4V2:
-    case AV_CODEC_ID_MSMPEG4V3: return Codec_MSMPEG4;
-    case AV_CODEC_ID_VP8: return Codec_VP8;
-    case AV_CODEC_ID_WMV3: return Codec_WMV3;
+    case AV_CODEC_ID_MSMPEG4V3:
+      return Codec_MSMPEG4;
+    case AV_CODEC_ID_VP8:
+      return Codec_VP8;
+    case AV_CODEC_ID_WMV3:
+      return Codec_WMV3;
     case AV_CODEC_ID_WMV1:
-    case AV_CODEC_ID_WMV2: return Codec_WMV12;
+    case AV_CODEC_ID_WMV2:
+      return Codec_WMV12;
     case AV_CODEC_ID_MJPEG:
-    case AV_CODEC_ID_MJPEGB: return Codec_MJPEG;
-    case AV_CODEC_ID_THEORA: return Codec_Theora;
-    case AV_CODEC_ID_FLV1: return Codec_FLV1;
+    case AV_CODEC_ID_MJPEGB:
+      return Codec_MJPEG;
+    case AV_CODEC_ID_THEORA:
+      return Codec_Theora;
+    case AV_CODEC_ID_FLV1:
+      return Codec_FLV1;
     case AV_CODEC_ID_VP6:
     case AV_CODEC_ID_VP6A:
-    case AV_CODEC_ID_VP6F: return Codec_VP6;
+    case AV_CODEC_ID_VP6F:
+      return Codec_VP6;
     case AV_CODEC_ID_SVQ1:
-    case AV_CODEC_ID_SVQ3: return Codec_SVQ;
-    case AV_CODEC_ID_H261: return Codec_H261;
+    case AV_CODEC_ID_SVQ3:
+      return Codec_SVQ;
+    case AV_CODEC_ID_H261:
+      return Codec_H261;
     case AV_CODEC_ID_H263:
     case AV_CODEC_ID_H263I:
-    case AV_CODEC_ID_H263P: return Codec_H263;
+    case AV_CODEC_ID_H263P:
+      return Codec_H263;
     case AV_CODEC_ID_INDEO3:
     case AV_CODEC_ID_INDEO4:
-    case AV_CODEC_ID_INDEO5: return Codec_Indeo;
+    case AV_CODEC_ID_INDEO5:
+      return Codec_Indeo;
     case AV_CODEC_ID_TSCC:
-    case AV_CODEC_ID_TSCC2: return Codec_TSCC;
-    case AV_CODEC_ID_FRAPS: return Codec_Fraps;
+    case AV_CODEC_ID_TSCC2:
+      return Codec_TSCC;
+    case AV_CODEC_ID_FRAPS:
+      return Codec_Fraps;
     case AV_CODEC_ID_HUFFYUV:
-    case AV_CODEC_ID_FFVHUFF: return Codec_HuffYUV;
-    case AV_CODEC_ID_QTRLE: return Codec_QTRle;
-    case AV_CODEC_ID_DVVIDEO: return Codec_DV;
-    case AV_CODEC_ID_BINKVIDEO: return Codec_Bink;
-    case AV_CODEC_ID_SMACKVIDEO: return Codec_Smacker;
+    case AV_CODEC_ID_FFVHUFF:
+      return Codec_HuffYUV;
+    case AV_CODEC_ID_QTRLE:
+      return Codec_QTRle;
+    case AV_CODEC_ID_DVVIDEO:
+      return Codec_DV;
+    case AV_CODEC_ID_BINKVIDEO:
+      return Codec_Bink;
+    case AV_CODEC_ID_SMACKVIDEO:
+      return Codec_Smacker;
     case AV_CODEC_ID_RV10:
-    case AV_CODEC_ID_RV20: return Codec_RV12;
+    case AV_CODEC_ID_RV20:
+      return Codec_RV12;
     case AV_CODEC_ID_RV30:
-    case AV_CODEC_ID_RV40: return Codec_RV34;
-    case AV_CODEC_ID_LAGARITH: return Codec_Lagarith;
-    case AV_CODEC_ID_CINEPAK: return Codec_Cinepak;
-    case AV_CODEC_ID_CSCD: return Codec_Camstudio;
-    case AV_CODEC_ID_QPEG: return Codec_QPEG;
-    case AV_CODEC_ID_ZLIB: return Codec_ZLIB;
-    case AV_CODEC_ID_RPZA: return Codec_QTRpza;
-    case AV_CODEC_ID_PNG: return Codec_PNG;
-    case AV_CODEC_ID_MSRLE: return Codec_MSRLE;
-    case AV_CODEC_ID_PRORES: return Codec_ProRes;
-    case AV_CODEC_ID_UTVIDEO: return Codec_UtVideo;
-    case AV_CODEC_ID_DIRAC: return Codec_Dirac;
-    case AV_CODEC_ID_DNXHD: return Codec_DNxHD;
-    case AV_CODEC_ID_MSVIDEO1: return Codec_MSVideo1;
-    case AV_CODEC_ID_8BPS: return Codec_8BPS;
-    case AV_CODEC_ID_LOCO: return Codec_LOCO;
-    case AV_CODEC_ID_ZMBV: return Codec_ZMBV;
-    case AV_CODEC_ID_VCR1: return Codec_VCR1;
-    case AV_CODEC_ID_SNOW: return Codec_Snow;
-    case AV_CODEC_ID_FFV1: return Codec_FFV1;
-    case AV_CODEC_ID_V210: return Codec_v210;
-    case AV_CODEC_ID_JPEG2000: return Codec_JPEG2000;
-    case AV_CODEC_ID_VMNC: return Codec_VMNC;
-    case AV_CODEC_ID_FLIC: return Codec_FLIC;
-    case AV_CODEC_ID_G2M: return Codec_G2M;
-    case AV_CODEC_ID_AIC: return Codec_ICOD;
-    case AV_CODEC_ID_THP: return Codec_THP;
-    case AV_CODEC_ID_HEVC: return Codec_HEVC;
-    case AV_CODEC_ID_VP9: return Codec_VP9;
+    case AV_CODEC_ID_RV40:
+      return Codec_RV34;
+    case AV_CODEC_ID_LAGARITH:
+      return Codec_Lagarith;
+    case AV_CODEC_ID_CINEPAK:
+      return Codec_Cinepak;
+    case AV_CODEC_ID_CSCD:
+      return Codec_Camstudio;
+    case AV_CODEC_ID_QPEG:
+      return Codec_QPEG;
+    case AV_CODEC_ID_ZLIB:
+      return Codec_ZLIB;
+    case AV_CODEC_ID_RPZA:
+      return Codec_QTRpza;
+    case AV_CODEC_ID_PNG:
+      return Codec_PNG;
+    case AV_CODEC_ID_MSRLE:
+      return Codec_MSRLE;
+    case AV_CODEC_ID_PRORES:
+      return Codec_ProRes;
+    case AV_CODEC_ID_UTVIDEO:
+      return Codec_UtVideo;
+    case AV_CODEC_ID_DIRAC:
+      return Codec_Dirac;
+    case AV_CODEC_ID_DNXHD:
+      return Codec_DNxHD;
+    case AV_CODEC_ID_MSVIDEO1:
+      return Codec_MSVideo1;
+    case AV_CODEC_ID_8BPS:
+      return Codec_8BPS;
+    case AV_CODEC_ID_LOCO:
+      return Codec_LOCO;
+    case AV_CODEC_ID_ZMBV:
+      return Codec_ZMBV;
+    case AV_CODEC_ID_VCR1:
+      return Codec_VCR1;
+    case AV_CODEC_ID_SNOW:
+      return Codec_Snow;
+    case AV_CODEC_ID_FFV1:
+      return Codec_FFV1;
+    case AV_CODEC_ID_V210:
+      return Codec_v210;
+    case AV_CODEC_ID_JPEG2000:
+      return Codec_JPEG2000;
+    case AV_CODEC_ID_VMNC:
+      return Codec_VMNC;
+    case AV_CODEC_ID_FLIC:
+      return Codec_FLIC;
+    case AV_CODEC_ID_G2M:
+      return Codec_G2M;
+    case AV_CODEC_ID_AIC:
+      return Codec_ICOD;
+    case AV_CODEC_ID_THP:
+      return Codec_THP;
+    case AV_CODEC_ID_HEVC:
+      return Codec_HEVC;
+    case AV_CODEC_ID_VP9:
+      return Codec_VP9;
     case AV_CODEC_ID_MOTIONPIXELS:
     case AV_CODEC_ID_TRUEMOTION1:
-    case AV_CODEC_ID_TRUEMOTION2: return Codec_TrueMotion;
-    case AV_CODEC_ID_VP7: return Codec_VP7;
-    case AV_CODEC_ID_AV1: return Codec_AV1;
-    default: return std::nullopt;
+    case AV_CODEC_ID_TRUEMOTION2:
+      return Codec_TrueMotion;
+    case AV_CODEC_ID_VP7:
+      return Codec_VP7;
+    case AV_CODEC_ID_AV1:
+      return Codec_AV1;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -411,9 +479,9 @@ bool TLAVVideo::Convert(const AVFrame& frame, BYTE* dst, LONG size) {
   if (!fSws) return false;
 
   // Colour matrix and ranges.
-  const bool srcFull = frame.color_range == AVCOL_RANGE_JPEG ||
-                       av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format))->flags &
-                           AV_PIX_FMT_FLAG_RGB;
+  const bool srcFull =
+      frame.color_range == AVCOL_RANGE_JPEG ||
+      av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format))->flags & AV_PIX_FMT_FLAG_RGB;
   int dstFull = srcFull;
   if (fOutFormat != LAVOutPixFmt_NV12) {
     DWORD range;
@@ -428,8 +496,7 @@ bool TLAVVideo::Convert(const AVFrame& frame, BYTE* dst, LONG size) {
   if (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_RESERVED)
     space = frame.height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
   const int* coefficients = sws_getCoefficients(space);
-  sws_setColorspaceDetails(fSws, coefficients, srcFull, coefficients, dstFull, 0, 1 << 16,
-                           1 << 16);
+  sws_setColorspaceDetails(fSws, coefficients, srcFull, coefficients, dstFull, 0, 1 << 16, 1 << 16);
 
   std::uint8_t* planes[4] = {};
   int strides[4] = {};
@@ -499,26 +566,26 @@ HRESULT TLAVVideo::EndFlush() {
 // ---------------------------------------------------------------------------
 // ILAVVideoSettings
 
-#define LUMORA_SETTING_BOOL(Name, field)              \
-  HRESULT TLAVVideo::Set##Name(BOOL b) {              \
-    TBCAutoLock lock(FilterLock());                   \
-    field = FromBOOL(b);                              \
-    return S_OK;                                      \
-  }                                                   \
-  BOOL TLAVVideo::Get##Name() {                       \
-    TBCAutoLock lock(FilterLock());                   \
-    return ToBOOL(field);                             \
+#define LUMORA_SETTING_BOOL(Name, field) \
+  HRESULT TLAVVideo::Set##Name(BOOL b) { \
+    TBCAutoLock lock(FilterLock());      \
+    field = FromBOOL(b);                 \
+    return S_OK;                         \
+  }                                      \
+  BOOL TLAVVideo::Get##Name() {          \
+    TBCAutoLock lock(FilterLock());      \
+    return ToBOOL(field);                \
   }
-#define LUMORA_SETTING_DWORD(Name, field, max)        \
-  HRESULT TLAVVideo::Set##Name(DWORD v) {             \
-    if (v > (max)) return E_INVALIDARG;               \
-    TBCAutoLock lock(FilterLock());                   \
-    field = v;                                        \
-    return S_OK;                                      \
-  }                                                   \
-  DWORD TLAVVideo::Get##Name() {                      \
-    TBCAutoLock lock(FilterLock());                   \
-    return field;                                     \
+#define LUMORA_SETTING_DWORD(Name, field, max) \
+  HRESULT TLAVVideo::Set##Name(DWORD v) {      \
+    if (v > (max)) return E_INVALIDARG;        \
+    TBCAutoLock lock(FilterLock());            \
+    field = v;                                 \
+    return S_OK;                               \
+  }                                            \
+  DWORD TLAVVideo::Get##Name() {               \
+    TBCAutoLock lock(FilterLock());            \
+    return field;                              \
   }
 
 LUMORA_SETTING_BOOL(RuntimeConfig, fRuntimeConfig)

@@ -106,8 +106,8 @@ class TLAVVideo final : public ComExtend<TBCTransformFilter, ILAVVideoSettings> 
   ff::CodecContextPtr fCodec;
   ff::FramePtr fFrame;
   SwsContext* fSws = nullptr;
-  TGeometry fGeometry;                             // of the input stream
-  LAVOutPixFmts fOutFormat = LAVOutPixFmt_None;    // connected output
+  TGeometry fGeometry;                           // of the input stream
+  LAVOutPixFmts fOutFormat = LAVOutPixFmt_None;  // connected output
   std::optional<REFERENCE_TIME> fNextTime;
   bool fDiscontinuity = true;
 
