@@ -32,10 +32,18 @@ class TOffscreenDevice final : public TGLDevice {
   const unsigned fBorn;
 };
 
+// One surfaceless display for the process, initialised once and never
+// terminated: the driver stays loaded (and its caches alive) for the next
+// output.
+std::shared_ptr<TEglDisplay> SurfacelessDisplay() {
+  static TEglDisplay* const display = new TEglDisplay(nullptr);
+  return std::shared_ptr<TEglDisplay>(display, [](TEglDisplay*) {});
+}
+
 }  // namespace
 
 TOffscreenVideoOutput::TOffscreenVideoOutput(bool openGL) : fOpenGL(openGL) {
-  if (fOpenGL) fEgl = std::make_shared<TEglDisplay>(nullptr);
+  if (fOpenGL) fEgl = SurfacelessDisplay();
 }
 
 TOffscreenVideoOutput::~TOffscreenVideoOutput() = default;

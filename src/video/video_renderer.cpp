@@ -146,7 +146,9 @@ HRESULT TVideoRenderer::SetMediaType(const TBCMediaType* mt) {
     aspect = static_cast<double>(fFormat.dwPictAspectRatioX) / fFormat.dwPictAspectRatioY;
   else if (height > 0)
     aspect = static_cast<double>(width) / height;
-  fPresenter->ResetDevice(width, height, aspect, mt->subtype == MEDIASUBTYPE_NV12);
+  fFrameFormat = {width, height, aspect, mt->subtype == MEDIASUBTYPE_NV12};
+  fNeedFormat = false;
+  fPresenter->ResetDevice(width, height, aspect, fFrameFormat.nv12);
   return S_OK;
 }
 
@@ -170,6 +172,10 @@ void TVideoRenderer::Draw(IMediaSample* sample) {
   BYTE* data = nullptr;
   if (FAILED(sample->GetPointer(&data)) || !data) return;
   const LONG size = sample->GetSize();
+  if (fNeedFormat.exchange(false)) {
+    const TFrameFormat f = fFrameFormat;
+    fPresenter->ResetDevice(f.width, f.height, f.aspect, f.nv12);
+  }
   fPresenter->DoRenderSample(data, size, start, stop, false);
   KeepLastFrame(data, size);
 }
@@ -209,6 +215,7 @@ void TVideoRenderer::ShowPicture(const TFramePicture& picture) {
     fLast = {nullptr, picture.Bits(), picture.Size()};
   }
   fPresenter->ResetDevice(kPictureWidth, kPictureHeight, kAspect16x9, false);
+  fNeedFormat = fFrameFormat.width > 0;
 }
 
 void TVideoRenderer::KeepLastFrame(const BYTE* data, LONG size) {

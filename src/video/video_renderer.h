@@ -108,7 +108,20 @@ class TVideoRenderer final : public ComExtend<TBCBaseVideoRenderer, IAMFilterMis
   TLastFrame Last() const;
   void ResetToPicture();
 
+  // The connected frame format as requested of the presenter. Showing one
+  // of the pictures replaces the presenter's format; the next frame then
+  // requests this one again (fNeedFormat), so frames that follow a stop or a
+  // Clear without a new connection are not read in the pictures' format.
+  struct TFrameFormat {
+    int width = 0;
+    int height = 0;
+    double aspect = 0;
+    bool nv12 = false;
+  };
+
   VIDEOINFOHEADER2 fFormat{};
+  TFrameFormat fFrameFormat;  // written on the main thread while stopped
+  std::atomic<bool> fNeedFormat{false};
   std::unique_ptr<TSubPin> fSubPin;
   TFramePicture fSplash;
   TFramePicture fBlack;

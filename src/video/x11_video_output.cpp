@@ -16,7 +16,7 @@
 namespace {
 
 // X errors on our own connection (a window destroyed under us) must not end
-// the process, so our displays get a handler that ignores them; errors of
+// the process, so our display gets a handler that ignores them; errors of
 // other connections go to the handler that was installed before.
 std::mutex gHandlerLock;
 std::vector<Display*> gOurDisplays;
@@ -40,12 +40,6 @@ void RegisterDisplay(Display* display) {
   gOurDisplays.push_back(display);
 }
 
-void UnregisterDisplay(Display* display) {
-  std::lock_guard lock(gHandlerLock);
-  gOurDisplays.erase(std::remove(gOurDisplays.begin(), gOurDisplays.end(), display),
-                     gOurDisplays.end());
-}
-
 int MaskShift(unsigned long mask) {
   int shift = 0;
   if (mask == 0) return 0;
@@ -62,21 +56,30 @@ int MaskBits(unsigned long mask) {
   return bits;
 }
 
+// The process's own connection to $DISPLAY, opened on first use and kept
+// (with its EGL display) for the life of the process, so that the driver is
+// initialised once and no output outlives the connection it draws through.
+struct TConnection {
+  Display* display = nullptr;
+  std::shared_ptr<TEglDisplay> egl;  // made on the first device
+};
+
+std::mutex gConnectionLock;
+
+TConnection* Connection() {
+  static TConnection* const connection = new TConnection;
+  std::lock_guard lock(gConnectionLock);
+  if (!connection->display) {
+    XInitThreads();
+    connection->display = XOpenDisplay(nullptr);
+    if (connection->display) RegisterDisplay(connection->display);
+  }
+  return connection;
+}
+
 class TX11VideoOutput final : public TVideoOutput {
  public:
-  TX11VideoOutput() {
-    XInitThreads();
-    fDisplay = XOpenDisplay(nullptr);
-    if (fDisplay) RegisterDisplay(fDisplay);
-  }
-
-  ~TX11VideoOutput() override {
-    fEgl.reset();
-    if (fDisplay) {
-      XCloseDisplay(fDisplay);
-      UnregisterDisplay(fDisplay);
-    }
-  }
+  TX11VideoOutput() : fConnection(Connection()), fDisplay(fConnection->display) {}
 
   bool ClientSize(HWND window, int* width, int* height) override {
     XWindowAttributes attrs;
@@ -104,9 +107,12 @@ class TX11VideoOutput final : public TVideoOutput {
     }
     std::shared_ptr<TEglDisplay> egl;
     {
-      std::lock_guard lock(fLock);
-      if (!fEgl) fEgl = std::make_shared<TEglDisplay>(fDisplay);
-      egl = fEgl;
+      std::lock_guard lock(gConnectionLock);
+      if (!fConnection->egl) {
+        TEglDisplay* display = new TEglDisplay(fDisplay);  // kept for the process
+        fConnection->egl = std::shared_ptr<TEglDisplay>(display, [](TEglDisplay*) {});
+      }
+      egl = fConnection->egl;
     }
     return TEglDevice::CreateForWindow(std::move(egl), window, visualId, vsync);
   }
@@ -172,9 +178,8 @@ class TX11VideoOutput final : public TVideoOutput {
     }
   }
 
-  Display* fDisplay = nullptr;
-  std::mutex fLock;
-  std::shared_ptr<TEglDisplay> fEgl;
+  TConnection* const fConnection;
+  Display* const fDisplay;
 };
 
 }  // namespace
