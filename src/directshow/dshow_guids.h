@@ -1,0 +1,58 @@
+#pragma once
+// Identifiers of media types, format blocks, time formats and framework
+// classes, with the values of the platform the framework stands in for.
+
+#include "platform/com/guid.h"
+
+// Major types.
+inline constexpr GUID MEDIATYPE_Video = MakeGuid("{73646976-0000-0010-8000-00AA00389B71}");
+inline constexpr GUID MEDIATYPE_Audio = MakeGuid("{73647561-0000-0010-8000-00AA00389B71}");
+inline constexpr GUID MEDIATYPE_Text = MakeGuid("{73747874-0000-0010-8000-00AA00389B71}");
+inline constexpr GUID MEDIATYPE_Interleaved = MakeGuid("{73766169-0000-0010-8000-00AA00389B71}");
+inline constexpr GUID MEDIATYPE_Stream = MakeGuid("{E436EB83-524F-11CE-9F53-0020AF0BA770}");
+inline constexpr GUID MEDIATYPE_Subtitle = MakeGuid("{E487EB08-6B26-4BE9-9DD3-993434D313FD}");
+
+// Sub-types.
+inline constexpr GUID MEDIASUBTYPE_NULL = GUID_NULL;
+inline constexpr GUID MEDIASUBTYPE_NV12 = MakeGuid("{3231564E-0000-0010-8000-00AA00389B71}");
+inline constexpr GUID MEDIASUBTYPE_YV12 = MakeGuid("{32315659-0000-0010-8000-00AA00389B71}");
+inline constexpr GUID MEDIASUBTYPE_I420 = MakeGuid("{30323449-0000-0010-8000-00AA00389B71}");
+inline constexpr GUID MEDIASUBTYPE_YUY2 = MakeGuid("{32595559-0000-0010-8000-00AA00389B71}");
+inline constexpr GUID MEDIASUBTYPE_P010 = MakeGuid("{30313050-0000-0010-8000-00AA00389B71}");
+inline constexpr GUID MEDIASUBTYPE_RGB32 = MakeGuid("{E436EB7E-524F-11CE-9F53-0020AF0BA770}");
+inline constexpr GUID MEDIASUBTYPE_ARGB32 = MakeGuid("{773C9AC0-3274-11D0-B724-00AA006C1A01}");
+inline constexpr GUID MEDIASUBTYPE_RGB24 = MakeGuid("{E436EB7D-524F-11CE-9F53-0020AF0BA770}");
+inline constexpr GUID MEDIASUBTYPE_RGB565 = MakeGuid("{E436EB7B-524F-11CE-9F53-0020AF0BA770}");
+inline constexpr GUID MEDIASUBTYPE_RGB555 = MakeGuid("{E436EB7C-524F-11CE-9F53-0020AF0BA770}");
+inline constexpr GUID MEDIASUBTYPE_PCM = MakeGuid("{00000001-0000-0010-8000-00AA00389B71}");
+inline constexpr GUID MEDIASUBTYPE_IEEE_FLOAT = MakeGuid("{00000003-0000-0010-8000-00AA00389B71}");
+inline constexpr GUID MEDIASUBTYPE_DOLBY_AC3_SPDIF =
+    MakeGuid("{00000092-0000-0010-8000-00AA00389B71}");
+inline constexpr GUID MEDIASUBTYPE_DOLBY_AC3 = MakeGuid("{E06D802C-DB46-11CF-B4D1-00805F6CBBEA}");
+inline constexpr GUID MEDIASUBTYPE_DTS = MakeGuid("{E06D8033-DB46-11CF-B4D1-00805F6CBBEA}");
+inline constexpr GUID MEDIASUBTYPE_UTF8 = MakeGuid("{87C0B230-03A8-4FDF-8010-B27A5848200D}");
+
+// Sub-formats of WAVEFORMATEXTENSIBLE.
+inline constexpr GUID KSDATAFORMAT_SUBTYPE_PCM = MEDIASUBTYPE_PCM;
+inline constexpr GUID KSDATAFORMAT_SUBTYPE_IEEE_FLOAT = MEDIASUBTYPE_IEEE_FLOAT;
+
+// Format block types.
+inline constexpr GUID FORMAT_None = MakeGuid("{0F6417D6-C318-11D0-A43F-00A0C9223196}");
+inline constexpr GUID FORMAT_VideoInfo = MakeGuid("{05589F80-C356-11CE-BF01-00AA0055595A}");
+inline constexpr GUID FORMAT_VideoInfo2 = MakeGuid("{F72A76A0-EB0A-11D0-ACE4-0000C0CC16BA}");
+inline constexpr GUID FORMAT_WaveFormatEx = MakeGuid("{05589F81-C356-11CE-BF01-00AA0055595A}");
+inline constexpr GUID FORMAT_SubtitleInfo = MakeGuid("{A33D2F7D-96BC-4337-B23B-A8B9FBC295E9}");
+
+// Time formats of IMediaSeeking.
+inline constexpr GUID TIME_FORMAT_NONE = GUID_NULL;
+inline constexpr GUID TIME_FORMAT_FRAME = MakeGuid("{7B785570-8C82-11CF-BC0C-00AA00AC74F6}");
+inline constexpr GUID TIME_FORMAT_BYTE = MakeGuid("{7B785571-8C82-11CF-BC0C-00AA00AC74F6}");
+inline constexpr GUID TIME_FORMAT_SAMPLE = MakeGuid("{7B785572-8C82-11CF-BC0C-00AA00AC74F6}");
+inline constexpr GUID TIME_FORMAT_FIELD = MakeGuid("{7B785573-8C82-11CF-BC0C-00AA00AC74F6}");
+inline constexpr GUID TIME_FORMAT_MEDIA_TIME = MakeGuid("{7B785574-8C82-11CF-BC0C-00AA00AC74F6}");
+
+// Framework classes.
+inline constexpr CLSID CLSID_FilterGraph = MakeGuid("{E436EBB3-524F-11CE-9F53-0020AF0BA770}");
+inline constexpr CLSID CLSID_SystemClock = MakeGuid("{E436EBB1-524F-11CE-9F53-0020AF0BA770}");
+inline constexpr CLSID CLSID_MemoryAllocator = MakeGuid("{1E651CC0-B199-11D0-8212-00C04FC32C45}");
+inline constexpr CLSID CLSID_DSoundRender = MakeGuid("{79376820-07D0-11CF-A24D-0020AFD79767}");
