@@ -8,6 +8,8 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang-format
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
+  # reference transform for the audio benchmarks
+  libfftw3-dev
   # settings store
   libsqlite3-dev
   # decoder modules, audio output, media fixtures for tests
