@@ -12,10 +12,17 @@ endif()
 target_include_directories(lumora_flags INTERFACE
   ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
 
+if(LUMORA_SANITIZE AND LUMORA_THREAD_SANITIZE)
+  message(FATAL_ERROR "LUMORA_SANITIZE and LUMORA_THREAD_SANITIZE exclude each other")
+endif()
 if(LUMORA_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+endif()
+if(LUMORA_THREAD_SANITIZE)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
 endif()
 
 # lumora_subsystem(NAME [DEPS libs...])

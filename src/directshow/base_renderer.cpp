@@ -151,6 +151,8 @@ HRESULT TBCBaseRenderer::Stop() {
   InputPin()->Inactive();
   // Waits for a Receive in progress (it now leaves at once).
   { std::lock_guard receive(fReceiveLock); }
+  // Stopped, the position is where the next run starts (upstream's).
+  if (fPosition) fPosition->ResetMediaTime();
   const HRESULT hr = OnStopStreaming();
   TBCBaseFilter::Stop();
   return hr;

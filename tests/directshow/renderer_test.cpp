@@ -25,7 +25,11 @@ TEST_F(RendererTest, EachSampleIsDrawnWhenTheClockReachesItsTime) {
   clock->Advance(1);
   ASSERT_TRUE(clock->WaitForPendingAdvise());
   EXPECT_EQ(renderer->Drawn(), Numbers({0, 1}));
-  for (const auto& r : renderer->Log()) EXPECT_EQ(r.clockTime, r.start);
+  for (const auto& r : renderer->Log()) {
+    if (!r.firstWhilePaused) {
+      EXPECT_EQ(r.clockTime, r.start);
+    }
+  }
 }
 
 TEST_F(RendererTest, FirstSampleIsShownWhilePausedAndHeldUntilRun) {

@@ -175,12 +175,35 @@ HRESULT TPassThrough::EndFlush() {
     std::lock_guard lock(fHeldLock);
     held = std::move(fHeld);
   }
-  if (held) {
+  if (held && !fLate.joinable()) {
     // A faulty filter: data from before the flush goes out after it.
-    OutputPin()->Deliver(held.get());
-    fHeldDelivered = true;
+    fLate = std::thread([this, held] {
+      const HRESULT result = OutputPin()->Deliver(held.get());
+      std::lock_guard lock(fHeldLock);
+      fHeldDelivered = true;
+      fHeldResult = result;
+      fHeldDone.notify_all();
+    });
   }
   return hr;
+}
+
+bool TPassThrough::WaitHeldDelivered(HRESULT* result) {
+  std::unique_lock lock(fHeldLock);
+  if (!fHeldDone.wait_for(lock, std::chrono::seconds(5), [this] { return fHeldDelivered; }))
+    return false;
+  *result = fHeldResult;
+  return true;
+}
+
+HRESULT TPassThrough::Stop() {
+  const HRESULT hr = TBCTransformFilter::Stop();
+  if (fLate.joinable()) fLate.join();
+  return hr;
+}
+
+TPassThrough::~TPassThrough() {
+  if (fLate.joinable()) fLate.join();
 }
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "directshow/base_renderer.h"
@@ -97,19 +98,27 @@ class TPassThrough : public TBCTransformFilter {
   HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
   HRESULT Transform(IMediaSample* in, IMediaSample* out) override;
   HRESULT EndFlush() override;
+  HRESULT Stop() override;
+  ~TPassThrough() override;
 
   // Samples whose number is a multiple of `every` are dropped (0: none).
   void DropEvery(int every) { fDropEvery = every; }
-  // Keeps the next output sample and delivers it again after the next flush.
+  // Keeps the next output sample and delivers it again, from a thread of its
+  // own, after the next flush.
   void HoldBackAcrossFlush() { fHoldBack = true; }
-  bool HeldSampleDelivered() const { return fHeldDelivered; }
+  // Waits until that late delivery returned (false after the guard time-out:
+  // the renderer took the sample and blocked on it); its result.
+  bool WaitHeldDelivered(HRESULT* result);
 
  private:
   std::atomic<int> fDropEvery{0};
   std::atomic<bool> fHoldBack{false};
-  std::atomic<bool> fHeldDelivered{false};
   std::mutex fHeldLock;
+  std::condition_variable fHeldDone;
+  bool fHeldDelivered = false;
+  HRESULT fHeldResult = S_OK;
   ComPtr<IMediaSample> fHeld;
+  std::thread fLate;
 };
 
 struct Rendered {
