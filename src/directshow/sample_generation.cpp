@@ -1,6 +1,7 @@
 #include "directshow/sample_generation.h"
 
 #include <atomic>
+#include <chrono>
 
 #include "platform/com/com_ptr.h"
 
@@ -10,7 +11,21 @@ namespace {
 std::atomic<ULONGLONG> gGeneration{0};
 }
 
-ULONGLONG NewGeneration() { return gGeneration.fetch_add(1, std::memory_order_acq_rel) + 1; }
+// Generations follow the monotonic clock (nanoseconds), so that filters in
+// different loadable modules, each with its own copy of this counter, still
+// agree on which data came first; the counter only keeps two calls within
+// the same nanosecond apart.
+ULONGLONG NewGeneration() {
+  const auto now = static_cast<ULONGLONG>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                              std::chrono::steady_clock::now().time_since_epoch())
+                                              .count());
+  ULONGLONG last = gGeneration.load(std::memory_order_acquire);
+  ULONGLONG next;
+  do {
+    next = now > last ? now : last + 1;
+  } while (!gGeneration.compare_exchange_weak(last, next, std::memory_order_acq_rel));
+  return next;
+}
 
 std::optional<ULONGLONG> SampleGeneration(IMediaSample* sample) {
   if (!sample) return std::nullopt;
