@@ -1,15 +1,10 @@
 #include "engine/effect_filter.h"
 
-#if __has_include("audio/dsp_filter.h")
 #include "audio/dsp_filter.h"
-#define LUMORA_HAVE_DSP_FILTER 1
-#endif
 
 struct TEffectFilterControl::Impl {
   ComPtr<IBaseFilter> filter;
-#ifdef LUMORA_HAVE_DSP_FILTER
   ComPtr<IDCDSPFilterInterface> control;
-#endif
 };
 
 TEffectFilterControl::TEffectFilterControl(std::unique_ptr<Impl> impl) : fImpl(std::move(impl)) {}
@@ -17,11 +12,10 @@ TEffectFilterControl::~TEffectFilterControl() = default;
 
 std::unique_ptr<TEffectFilterControl> TEffectFilterControl::Create() {
   auto impl = std::make_unique<Impl>();
-#ifdef LUMORA_HAVE_DSP_FILTER
   ComPtr<TDCDSPFilter> dsp = MakeCom<TDCDSPFilter>("Audio DSP Manager");
   impl->filter = dsp.As<IBaseFilter>();
   impl->control = dsp.As<IDCDSPFilterInterface>();
-#endif
+  if (!impl->control) impl->filter = nullptr;
   return std::unique_ptr<TEffectFilterControl>(new TEffectFilterControl(std::move(impl)));
 }
 
@@ -32,7 +26,6 @@ void TEffectFilterControl::SetupChain(ComPtr<IDCEqualizer>& eq, ComPtr<IDCDynami
   eq = nullptr;
   amp = nullptr;
   comp = nullptr;
-#ifdef LUMORA_HAVE_DSP_FILTER
   IDCDSPFilterInterface* dsp = fImpl->control.get();
   if (!dsp) return;
   auto effect = [dsp](LONG index, TDCFilterType type) {
@@ -48,5 +41,4 @@ void TEffectFilterControl::SetupChain(ComPtr<IDCEqualizer>& eq, ComPtr<IDCDynami
   if (amp) amp->set_Enabled(BOOL_TRUE);
   comp = effect(2, TDCFilterType::ftCompressor).As<IDCCompressor>();
   if (comp) comp->set_Enabled(BOOL_FALSE);
-#endif
 }
