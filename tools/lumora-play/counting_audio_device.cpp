@@ -2,12 +2,17 @@
 
 #include <algorithm>
 
+#include "filters/audio_renderer/null_audio_device.h"
+
 TCountingAudioDevice::TCountingAudioDevice(std::unique_ptr<TAudioDevice> device,
-                                           std::shared_ptr<std::atomic<std::int64_t>> counter)
-    : fDevice(std::move(device)), fCounter(std::move(counter)) {}
+                                           std::shared_ptr<std::atomic<std::int64_t>> counter,
+                                           TAudioTimeSource time)
+    : fDevice(std::move(device)), fCounter(std::move(counter)), fTime(std::move(time)) {}
 
 bool TCountingAudioDevice::Open(int sampleRate, int channels, TAudioSource* source) {
   fSource = source;
+  if (fDevice->Open(sampleRate, channels, this)) return true;
+  fDevice = std::make_unique<TNullAudioDevice>(fTime);
   return fDevice->Open(sampleRate, channels, this);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // An audio device that passes everything to another device and counts the
 // rendered frames the device pulled (the "audio frames" of the summary).
+// When the device cannot open, a null device on `time` takes its place, as
+// the renderer would do, so the count goes on.
 
 #include <atomic>
 #include <cstdint>
@@ -11,7 +13,8 @@
 class TCountingAudioDevice final : public TAudioDevice, private TAudioSource {
  public:
   TCountingAudioDevice(std::unique_ptr<TAudioDevice> device,
-                       std::shared_ptr<std::atomic<std::int64_t>> counter);
+                       std::shared_ptr<std::atomic<std::int64_t>> counter,
+                       TAudioTimeSource time = SteadyClockTime);
 
   bool Open(int sampleRate, int channels, TAudioSource* source) override;
   void Close() override { fDevice->Close(); }
@@ -25,6 +28,7 @@ class TCountingAudioDevice final : public TAudioDevice, private TAudioSource {
 
   std::unique_ptr<TAudioDevice> fDevice;
   std::shared_ptr<std::atomic<std::int64_t>> fCounter;
+  TAudioTimeSource fTime;
   std::atomic<TAudioSource*> fSource{nullptr};
 };
 

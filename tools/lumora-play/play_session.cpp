@@ -87,7 +87,7 @@ int TPlaySession::Run() {
     TAudioDeviceFactory factory = [untimed, counter, time]() -> std::unique_ptr<TAudioDevice> {
       std::unique_ptr<TAudioDevice> device =
           untimed ? std::make_unique<TNullAudioDevice>(time) : CreateAudioDevice(AudioOutSetting());
-      return std::make_unique<TCountingAudioDevice>(std::move(device), counter);
+      return std::make_unique<TCountingAudioDevice>(std::move(device), counter, time);
     };
     ComPtr<TAudioRenderer> renderer = MakeCom<TAudioRenderer>(factory, time);
     return renderer->QueryInterface(riid, ppv);
