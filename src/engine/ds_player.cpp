@@ -106,6 +106,12 @@ void TDSPlayer::ReleaseGraph() {
   MediaControl = nullptr;
   Splt = nullptr;
   DVid = nullptr;
+  // The filters kept across files leave the graph now, even if someone else
+  // still holds it, so that the next graph can connect them.
+  if (FGraph) {
+    for (IBaseFilter* kept : {DAud.get(), DSnd.get(), ieq.get(), FMadVr.get()})
+      if (kept) FGraph->RemoveFilter(kept);
+  }
   FGraph = nullptr;
   MaskFPUExceptions();
 }
