@@ -61,7 +61,9 @@ TStrip BuildStrip(int width, int height, double k) {
 }
 
 SIZE VideoSizeOf(const VIDEOINFOHEADER2& format) {
-  const LONG height = format.bmiHeader.biHeight;
+  // A negative height only says the rows are stored top-down.
+  const LONG height =
+      format.bmiHeader.biHeight < 0 ? -format.bmiHeader.biHeight : format.bmiHeader.biHeight;
   SIZE size{format.bmiHeader.biWidth, height};
   if (format.dwPictAspectRatioY != 0) {
     const std::int64_t product = static_cast<std::int64_t>(height) * format.dwPictAspectRatioX;

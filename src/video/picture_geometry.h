@@ -40,7 +40,7 @@ using TStrip = std::array<TStripVertex, kStripVertices>;
 // texture is sampled k x sin(i degrees) of the width further left.
 TStrip BuildStrip(int width, int height, double k);
 
-// Display size of a connected format: cy = biHeight, cx = biHeight x
+// Display size of a connected format: cy = |biHeight|, cx = cy x
 // dwPictAspectRatioX / dwPictAspectRatioY rounded to nearest (biWidth when
 // the aspect is missing).
 SIZE VideoSizeOf(const VIDEOINFOHEADER2& format);

@@ -102,6 +102,9 @@ TEST(VideoSizeOf, HeightTimesPictureAspect) {
   f.dwPictAspectRatioX = 4;
   f.dwPictAspectRatioY = 3;
   EXPECT_EQ(VideoSizeOf(f).cx, 768);
+  f.bmiHeader.biHeight = -576;  // top-down rows: the same size
+  EXPECT_EQ(VideoSizeOf(f).cx, 768);
+  EXPECT_EQ(VideoSizeOf(f).cy, 576);
   // A large aspect pair does not overflow: 1080 x 1920000 / 1080000.
   f.bmiHeader.biHeight = 1080;
   f.dwPictAspectRatioX = 1920000;

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "test_frames.h"
 #include "video/offscreen_video_output.h"
@@ -194,6 +197,103 @@ TEST_F(PresenterTest, ConstantsSurviveADeviceRebuild) {
   output_->LoseDevices();
   Present(true);
   EXPECT_LE(MaxDiff(PixelOf(output_->Image(window_), 40, 30), {128, 128, 128}), 1);
+}
+
+// An offscreen output whose ClientSize (called inside a presentation, under
+// the presentation lock) can be held until the test releases it.
+class THoldingOutput final : public TVideoOutput {
+ public:
+  explicit THoldingOutput(std::shared_ptr<TOffscreenVideoOutput> inner) : fInner(inner) {}
+  void Arm() { fArmed = true; }
+  void WaitHeld() {
+    std::unique_lock lock(fLock);
+    fChanged.wait(lock, [this] { return fHeld; });
+  }
+  void Release() {
+    std::lock_guard lock(fLock);
+    fReleased = true;
+    fChanged.notify_all();
+  }
+  bool ClientSize(HWND w, int* width, int* height) override {
+    if (fArmed.exchange(false)) {
+      std::unique_lock lock(fLock);
+      fHeld = true;
+      fChanged.notify_all();
+      fChanged.wait(lock, [this] { return fReleased; });
+    }
+    return fInner->ClientSize(w, width, height);
+  }
+  bool CompositionEnabled() override { return true; }
+  std::unique_ptr<TGLDevice> CreateDevice(HWND w, bool vsync) override {
+    return fInner->CreateDevice(w, vsync);
+  }
+  bool BlitBgr24(HWND w, const BYTE* bits, int width, int height, int stride) override {
+    return fInner->BlitBgr24(w, bits, width, height, stride);
+  }
+
+ private:
+  std::shared_ptr<TOffscreenVideoOutput> fInner;
+  std::atomic<bool> fArmed{false};
+  std::mutex fLock;
+  std::condition_variable fChanged;
+  bool fHeld = false;
+  bool fReleased = false;
+};
+
+TEST(PresenterConcurrency, BusyPresentationsAreSkippedAndSettersNeverWait) {
+  auto inner = std::make_shared<TOffscreenVideoOutput>();
+  ASSERT_TRUE(inner->OpenGLAvailable()) << "EGL/OpenGL could not be initialised";
+  auto output = std::make_shared<THoldingOutput>(inner);
+  const HWND window = inner->CreateWindow(40, 30);
+  TfrmRenderer presenter(window, output);
+  const auto frame = MakeRgb32(20, 15, Solid({100, 150, 200}));
+  presenter.ResetDevice(20, 15, 4.0 / 3, false);
+  presenter.DoRenderSample(frame.data(), static_cast<LONG>(frame.size()), 0, 1, false);
+
+  output->Arm();
+  std::thread streaming([&] {
+    presenter.DoRenderSample(frame.data(), static_cast<LONG>(frame.size()), 0, 1, false);
+  });
+  output->WaitHeld();  // the streaming thread is inside its presentation
+  // Another presentation is skipped, not queued; the setters return at once.
+  presenter.DoRenderSample(frame.data(), static_cast<LONG>(frame.size()), 0, 0, true);
+  EXPECT_EQ(presenter.Stats().busySkips, 1);
+  presenter.SetPSConstant(kRegBrightness, 1.0f);
+  EXPECT_EQ(presenter.ResetDevice(0, 0, 0, false), kPresenterReady);
+  EXPECT_DOUBLE_EQ(presenter.NewAspect(), 4.0 / 3);
+  output->Release();
+  streaming.join();
+  EXPECT_EQ(presenter.Stats().presentations, 2);
+  // The constant set meanwhile shows at the next presentation.
+  presenter.DoRenderSample(frame.data(), static_cast<LONG>(frame.size()), 0, 0, true);
+  EXPECT_EQ(MaxDiff(PixelOf(inner->Image(window), 20, 15), {255, 255, 255}), 0);
+}
+
+TEST(PresenterConcurrency, KillWaitsForAPresentationInProgressWhichDrawsNoMore) {
+  auto inner = std::make_shared<TOffscreenVideoOutput>();
+  ASSERT_TRUE(inner->OpenGLAvailable()) << "EGL/OpenGL could not be initialised";
+  auto output = std::make_shared<THoldingOutput>(inner);
+  const HWND window = inner->CreateWindow(40, 30);
+  TfrmRenderer presenter(window, output);
+  const auto frame = MakeRgb32(20, 15, Solid({100, 150, 200}));
+  presenter.ResetDevice(20, 15, 4.0 / 3, false);
+  output->Arm();
+  std::thread streaming([&] {
+    presenter.DoRenderSample(frame.data(), static_cast<LONG>(frame.size()), 0, 1, false);
+  });
+  output->WaitHeld();
+  std::atomic<bool> killed{false};
+  std::thread killer([&] {
+    presenter.Kill();
+    killed = true;
+  });
+  while (!presenter.Killed()) std::this_thread::yield();
+  EXPECT_FALSE(killed);  // still waiting for the presentation to leave
+  output->Release();
+  killer.join();
+  streaming.join();
+  EXPECT_TRUE(killed);
+  EXPECT_EQ(presenter.Stats().presentations, 0);  // it stopped at its next check
 }
 
 TEST(PresenterOptions, EnvironmentChoosesSoftwareShaderAndNv12) {

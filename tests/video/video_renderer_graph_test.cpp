@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "directshow/filter_graph.h"
 #include "renderer_support.h"
@@ -105,6 +108,67 @@ TEST(VideoRendererGraph, FramesFlowSizesAreReportedAndStopShowsBlack) {
   media->Stop();
   graph->RemoveFilter(renderer.get());
   EXPECT_EQ(control->GetVideoSize(&size), E_FAIL);
+}
+
+}  // namespace
+
+namespace {
+
+// Frames decoded by the ffmpeg tool from its SMPTE colour bar source (4:3
+// SD, NV12), pushed through the renderer into a 16:9 window: the picture is
+// pillar-boxed and the bars come out in their colours.
+TEST(VideoRendererGraph, DecodedColourBarsShowWithTheirProportions) {
+  const std::string file = ::testing::TempDir() + "lumora_bars.nv12";
+  const std::string command =
+      "ffmpeg -v error -y -f lavfi -i smptebars=size=320x240:rate=25 -frames:v 2 "
+      "-pix_fmt nv12 -f rawvideo '" +
+      file + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << "the ffmpeg tool is needed for this fixture";
+  FILE* f = std::fopen(file.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  const std::size_t frameBytes = 320 * 240 * 3 / 2;
+  std::vector<std::vector<BYTE>> frames;
+  for (int i = 0; i < 2; ++i) {
+    std::vector<BYTE> frame(frameBytes);
+    ASSERT_EQ(std::fread(frame.data(), 1, frame.size(), f), frame.size());
+    frames.push_back(std::move(frame));
+  }
+  std::fclose(f);
+  std::remove(file.c_str());
+
+  auto output = std::make_shared<TOffscreenVideoOutput>();
+  ASSERT_TRUE(output->OpenGLAvailable()) << "EGL/OpenGL could not be initialised";
+  const HWND window = output->CreateWindow(192, 108);
+  TVideoRendererDeps deps;
+  deps.output = output;
+  deps.ticker = std::make_unique<TManualTickSource>();
+  deps.options = TPresenterOptions{};
+  auto renderer = MakeCom<TVideoRenderer>(window, std::move(deps));
+  auto source = MakeCom<TFrameSource>(VideoType(MEDIASUBTYPE_NV12, 320, 240, 4, 3, 12), frames);
+  ComPtr<IFilterGraph2> graph = CreateFilterGraph();
+  graph->AddFilter(source.get(), u"source");
+  graph->AddFilter(renderer.get(), u"D2R2 render");
+  ASSERT_EQ(graph->Connect(PinOf(source.get(), u"Out").get(), PinOf(renderer.get(), u"In").get()),
+            S_OK);
+  graph.As<IMediaFilter>()->SetSyncSource(nullptr);
+  ASSERT_TRUE(SUCCEEDED(graph.As<IMediaControl>()->Run()));
+  LONG code = 0;
+  ASSERT_EQ(graph.As<IMediaEventEx>()->WaitForCompletion(10000, &code), S_OK);
+
+  const TWindowImage img = output->Image(window);
+  ASSERT_EQ(img.width, 192);
+  // 4:3 in 192 x 108: bars of Round((192 - 144) / 2) = 24 columns.
+  for (int y : {5, 54, 100}) {
+    EXPECT_EQ(MaxDiff(PixelOf(img, 10, y), {0, 0, 0}), 0);
+    EXPECT_EQ(MaxDiff(PixelOf(img, 181, y), {0, 0, 0}), 0);
+  }
+  const TColor8 bars[7] = {{191, 191, 191}, {191, 191, 0}, {0, 191, 191}, {0, 191, 0},
+                           {191, 0, 191},   {191, 0, 0},   {0, 0, 191}};
+  for (int i = 0; i < 7; ++i) {
+    const int x = 24 + static_cast<int>((i + 0.5) * 144 / 7);
+    EXPECT_LE(MaxDiff(PixelOf(img, x, 20), bars[i]), 10) << "bar " << i;
+  }
+  graph.As<IMediaControl>()->Stop();
 }
 
 }  // namespace
