@@ -135,7 +135,7 @@ void TBCBaseRenderer::SetStreamStateLocked(FILTER_STATE state) {
 }
 
 bool TBCBaseRenderer::IsReadyLocked() const {
-  return fStreamState != State_Paused || fSample != nullptr || fEOS;
+  return fStreamState != State_Paused || (fSample != nullptr && !fCueing) || fEOS;
 }
 
 HRESULT TBCBaseRenderer::Stop() {
@@ -263,11 +263,16 @@ HRESULT TBCBaseRenderer::Receive(IMediaSample* sample) {
     if (sample->IsPreroll() == S_OK) return S_OK;
     fSample = sample;
     first = fStreamState == State_Paused;
-    fReady.notify_all();
+    fCueing = first;
   }
   if (first) {
     OnReceiveFirstSample(sample);
     RegisterPosition(sample);
+  }
+  {
+    std::lock_guard r(fRendererLock);
+    fCueing = false;
+    fReady.notify_all();
   }
   const Wait result = WaitForRenderTime(sample);
   if (result == Wait::Render) {

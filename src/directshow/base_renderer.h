@@ -11,8 +11,8 @@
 //   it instead (TBCBaseVideoRenderer drops late ones).
 // - Paused: the first sample is shown at once through OnReceiveFirstSample
 //   and held (Receive does not return) until Run, a flush or Stop. GetState
-//   answers VFW_S_STATE_INTERMEDIATE until a sample is held or the end of
-//   stream arrived (an unconnected renderer is always ready).
+//   answers VFW_S_STATE_INTERMEDIATE until such a sample has been shown or
+//   the end of stream arrived (an unconnected renderer is always ready).
 // - End of stream: EC_COMPLETE (param2 = this filter) once every sample
 //   before it has been rendered; delivered when running, or at the next Run
 //   when it arrives paused; once per stream, reset by Stop and flushes.
@@ -156,6 +156,7 @@ class TBCBaseRenderer : public TBCBaseFilter {
   bool fEOS = false;
   bool fEOSDelivered = false;
   IMediaSample* fSample = nullptr;  // held by the Receive in progress
+  bool fCueing = false;             // OnReceiveFirstSample is showing fSample
   REFERENCE_TIME fStreamStart = 0;
   ComPtr<IReferenceClock> fStreamClock;
 };

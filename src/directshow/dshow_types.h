@@ -182,10 +182,6 @@ inline constexpr LONG EC_ERRORABORTEX = 0x45;
 inline constexpr LONG EC_CLOCK_UNSET = 0x51;
 inline constexpr LONG EC_USER = 0x8000;
 
-// The message the player's graph posts to its notify window.
-inline constexpr UINT WM_GRAPHNOTIFY = WM_APP + 1;
-static_assert(WM_GRAPHNOTIFY == 0x8001);
-
 // Memory handed across interfaces (names of IPin::QueryId, media types of
 // IEnumMediaTypes and IAMStreamSelect::Info, format blocks) is allocated
 // with CoTaskMemAlloc and freed by the receiver with CoTaskMemFree.

@@ -4,7 +4,9 @@
 // inside SetTime/Advance on the calling thread.
 //
 //   auto clock = MakeCom<TBCManualClock>();
-//   graph->SetSyncSource(clock.get());
+//   FilterGraphOptions options;
+//   options.systemClock = ComPtr<IReferenceClock>(clock.get());
+//   auto graph = CreateFilterGraph(options);  // its default clock
 //   ...Run...
 //   clock->WaitForPendingAdvise();          // a renderer now waits for a sample
 //   clock->AdvanceToNextAdvise();           // ...which is then due

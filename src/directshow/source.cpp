@@ -118,9 +118,11 @@ void TBCSource::EnableSeeking(std::unique_ptr<TBCSourceSeeking> seeking) {
   fSeeking = std::move(seeking);
 }
 
+HRESULT TBCSource::OnPositionChange() { return S_OK; }
+
 HRESULT TBCSource::RestartStreams() {
   TBCAutoLock lock(fLock);
-  if (IsStopped()) return S_OK;
+  if (IsStopped()) return OnPositionChange();
   std::vector<TBCSourceStream*> streams;
   const int n = GetPinCount();
   for (int i = 0; i < n; ++i) {
@@ -130,11 +132,11 @@ HRESULT TBCSource::RestartStreams() {
   // Unblock and empty the whole graph downstream, then stop our threads.
   for (auto* s : streams) s->DeliverBeginFlush();
   for (auto* s : streams) s->StopThread();
+  HRESULT result = OnPositionChange();
   for (auto* s : streams) s->DeliverEndFlush();
-  HRESULT result = S_OK;
   for (auto* s : streams) {
     const HRESULT hr = s->StartThread();
-    if (FAILED(hr)) result = hr;
+    if (FAILED(hr) && SUCCEEDED(result)) result = hr;
   }
   return result;
 }

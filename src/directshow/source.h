@@ -92,7 +92,7 @@ class TBCSource : public TBCBaseFilter {
   // The shared seeking object, or null when the source does not seek.
   TBCSourceSeeking* Seeking() const { return fSeeking.get(); }
   // Flushes and restarts every running stream (see above). Application
-  // thread; takes the filter lock. S_OK also when stopped (nothing runs).
+  // thread; takes the filter lock. When stopped only OnPositionChange runs.
   HRESULT RestartStreams();
 
  protected:
@@ -100,6 +100,12 @@ class TBCSource : public TBCBaseFilter {
   // Makes the source seekable with the given seeking object (usually a
   // TBCSourceSeeking, or a subclass of it for key frames and rate).
   void EnableSeeking(std::unique_ptr<TBCSourceSeeking> seeking);
+  // Hook: called by RestartStreams while no streaming thread runs (every one
+  // stopped and flushed downstream, or the filter stopped), before the
+  // streams start again from Seeking()->StartPosition(): the place to move a
+  // shared reader (a demuxer) to the new position. Application thread,
+  // filter lock held. Base: S_OK.
+  virtual HRESULT OnPositionChange();
 
  private:
   std::unique_ptr<TBCSourceSeeking> fSeeking;

@@ -87,6 +87,8 @@ HRESULT TBCTransformInputPin::EndFlush() {
         !fTransformFilter->OutputPin()->IsConnected())
       return VFW_E_NOT_CONNECTED;
   }
+  // No Receive runs while the flush ends: the filter may reset its state.
+  TBCAutoLock receive(fTransformFilter->ReceiveLock());
   const HRESULT hr = fTransformFilter->EndFlush();
   if (FAILED(hr)) return hr;
   return TBCBaseInputPin::EndFlush();

@@ -38,7 +38,8 @@
 // | Transform(in, out)      | streaming, receive          | E_UNEXPECTED (override it)        |
 // | EndOfStream()           | streaming, receive          | passes it downstream              |
 // | BeginFlush()            | flushing thread, none       | passes it downstream              |
-// | EndFlush()              | flushing thread, none       | passes it downstream              |
+// | EndFlush()              | flushing thread, receive    | passes it downstream (no Receive  |
+// |                         | (no Receive in progress)    | runs: reset decoder state here)   |
 // | NewSegment(s, e, r)     | streaming, none             | passes it downstream              |
 // | AlterQuality(q)         | downstream's streaming, none| S_FALSE: the message goes upstream|
 // | Stop(), Pause(), Run()  | app, filter (taken by base) | see the .cpp; subclasses call base|
@@ -97,8 +98,8 @@ class TBCTransformOutputPin : public TBCBaseOutputPin {
   HRESULT Notify(IBaseFilter* pSelf, Quality q) override;
 
   // TBCBasePin / TBCBaseOutputPin hooks: the input pin must be connected
-  // (E_UNEXPECTED otherwise) for CheckMediaType (CheckTransform against the
-  // input type), SetMediaType and GetMediaType.
+  // for CheckMediaType (CheckTransform against the input type; E_INVALIDARG
+  // otherwise), SetMediaType and GetMediaType (E_UNEXPECTED otherwise).
   HRESULT CheckMediaType(const TBCMediaType* mt) override;
   HRESULT SetMediaType(const TBCMediaType* mt) override;
   HRESULT GetMediaType(int position, TBCMediaType* mt) override;

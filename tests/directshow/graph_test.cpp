@@ -6,6 +6,7 @@
 
 #include "directshow/wide_string.h"
 #include "graph_fixture.h"
+#include "platform/messages/player_messages.h"
 
 namespace dstest {
 namespace {
@@ -147,6 +148,37 @@ TEST_F(GraphManagerTest, CompleteComesOnceWhenEveryRendererHasFinished) {
   const auto codes = DrainEvents();
   EXPECT_EQ(std::count(codes.begin(), codes.end(), EC_COMPLETE), 1);
   EXPECT_EQ(first->Drawn(), Numbers({0, 1}));
+}
+
+TEST_F(GraphManagerTest, OneCompleteReachesTheNotifyWindow) {
+  source = MakeCom<TNumberedSource>(20, 2);
+  auto first = MakeCom<TCollectingRenderer>();
+  auto second = MakeCom<TCollectingRenderer>();
+  Add(source.get(), u"source");
+  Add(first.get(), u"first");
+  Add(second.get(), u"second");
+  Link(source.get(), u"Out0", first.get(), u"In");
+  Link(source.get(), u"Out1", second.get(), u"In");
+  int messages = 0;
+  int completes = 0;
+  const HWND hwnd = CreateMessageWindow([&](HWND, UINT msg, WPARAM, LPARAM lParam) -> LRESULT {
+    if (msg != WM_GRAPHNOTIFY || lParam != 42) return 0;
+    ++messages;
+    for (LONG code : DrainEvents()) completes += code == EC_COMPLETE;
+    return 0;
+  });
+  ASSERT_EQ(events->SetNotifyWindow(hwnd, WM_GRAPHNOTIFY, 42), S_OK);
+  ASSERT_EQ(graph.As<IMediaFilter>()->SetSyncSource(nullptr), S_OK);
+  ASSERT_EQ(control->Run(), S_OK);
+  while (completes == 0 && WaitForMessages(std::chrono::seconds(20))) PumpMessages();
+  ASSERT_EQ(control->Stop(), S_OK);
+  PumpMessages();
+  EXPECT_EQ(completes, 1);
+  EXPECT_GE(messages, 1);
+  EXPECT_EQ(first->Drawn().size(), 20u);
+  EXPECT_EQ(second->Drawn().size(), 20u);
+  events->SetNotifyWindow(0, 0, 0);
+  DestroyMessageWindow(hwnd);
 }
 
 TEST_F(GraphManagerTest, StopWhenReadyCuesTheFirstFrameAndStops) {

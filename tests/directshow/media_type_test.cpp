@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "directshow/dshow.h"
+#include "platform/messages/player_messages.h"
 
 namespace {
 

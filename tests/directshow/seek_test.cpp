@@ -121,6 +121,26 @@ TEST_F(SeekTest, DurationAndFrameTimeFormat) {
   EXPECT_EQ(Position(), 25 * kFrame);
 }
 
+TEST_F(SeekTest, TransformOutputPassesPositionUpstream) {
+  BuildChain(100);
+  auto position = Pin(transform.get(), u"Out").As<IMediaPosition>();
+  ASSERT_TRUE(position);
+  REFTIME seconds = 0;
+  ASSERT_EQ(position->get_Duration(&seconds), S_OK);
+  EXPECT_DOUBLE_EQ(seconds, 4.0);
+  ASSERT_EQ(position->put_CurrentPosition(1.0), S_OK);
+  EXPECT_EQ(source->Seeking()->StartPosition(), UNITS);
+  LONG can = 0;
+  EXPECT_EQ(position->CanSeekBackward(&can), S_OK);
+  EXPECT_EQ(can, BOOL_TRUE);
+  // Without an upstream there is nothing to seek.
+  auto lone = MakeCom<TPassThrough>();
+  auto seekingOfLone = Pin(lone.get(), u"Out").As<IMediaSeeking>();
+  ASSERT_TRUE(seekingOfLone);
+  LONGLONG d = 0;
+  EXPECT_EQ(seekingOfLone->GetDuration(&d), E_NOTIMPL);
+}
+
 TEST_F(SeekTest, SeekingPastTheEndCompletesOnce) {
   BuildChain(10);
   ASSERT_EQ(control->Run(), S_OK);

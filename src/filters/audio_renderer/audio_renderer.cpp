@@ -192,6 +192,7 @@ HRESULT TAudioRenderer::Stop() {
   {
     std::lock_guard lock(fAudioLock);
     fAbort = true;
+    ++fAbortEpoch;
     fPlaying = false;
     GoFreeLocked(fTime());
     fChanged.notify_all();
@@ -237,6 +238,7 @@ HRESULT TAudioRenderer::BeginFlush() {
   {
     std::lock_guard lock(fAudioLock);
     fAbort = true;
+    ++fAbortEpoch;
     ClearRingLocked();
     fWriteValid = false;
     fChanged.notify_all();
@@ -345,6 +347,7 @@ bool TAudioRenderer::Write(const float* data, std::int64_t frames) {
     }
     fRingCount += n;
     frames -= static_cast<std::int64_t>(n);
+    fChanged.notify_all();
   }
   return true;
 }
@@ -355,8 +358,11 @@ HRESULT TAudioRenderer::EndOfStream() {
   {
     // Everything queued must have been heard first.
     std::unique_lock lock(fAudioLock);
-    while (!fAbort && fRingFrames > 0 && !DrainedLocked(fTime()))
+    fEndArrived = true;
+    const std::uint64_t epoch = fAbortEpoch;
+    while (!fAbort && fAbortEpoch == epoch && fRingFrames > 0 && !DrainedLocked(fTime())) {
       fChanged.wait_for(lock, kDrainPoll);
+    }
   }
   return ComExtend::EndOfStream();
 }
@@ -413,10 +419,10 @@ REFERENCE_TIME TAudioRenderer::ClockTime() {
 }
 
 std::int64_t TAudioRenderer::PlayedFramesLocked(REFERENCE_TIME now) const {
-  std::int64_t played =
-      fPulledBefore + TimeToFrames(std::max<REFERENCE_TIME>(now - fLastPull, 0), fRate);
-  played = std::min(played, fPulledTotal);
-  return played - fLatency;
+  // The device plays what it pulled at its rate, `fLatency` frames behind;
+  // it cannot have played more than it was given.
+  const std::int64_t elapsed = TimeToFrames(std::max<REFERENCE_TIME>(now - fLastPull, 0), fRate);
+  return std::min(fPulledBefore + elapsed - fLatency, fPulledTotal);
 }
 
 REFERENCE_TIME TAudioRenderer::ClockLocked(REFERENCE_TIME now) const {
@@ -432,6 +438,7 @@ void TAudioRenderer::GoFreeLocked(REFERENCE_TIME now) {
 }
 
 void TAudioRenderer::ClearRingLocked() {
+  fEndArrived = false;
   fRingRead = 0;
   fRingCount = 0;
   fChanged.notify_all();
@@ -474,6 +481,19 @@ HRESULT TAudioRenderer::get_Balance(LONG* plBalance) {
   std::lock_guard lock(fAudioLock);
   *plBalance = fBalance;
   return S_OK;
+}
+
+bool TAudioRenderer::IsEndOfStreamQueued() {
+  std::lock_guard lock(fAudioLock);
+  return fEndArrived;
+}
+
+bool TAudioRenderer::WaitForQueued(std::int64_t frames, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(fAudioLock);
+  return fChanged.wait_for(lock, timeout, [&] {
+    return static_cast<std::int64_t>(fRingCount) >=
+           std::min<std::int64_t>(frames, static_cast<std::int64_t>(fRingFrames));
+  });
 }
 
 float TAudioRenderer::TargetGain(int channel) {

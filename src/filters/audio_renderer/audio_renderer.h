@@ -28,6 +28,7 @@
 // while holding the audio lock.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -99,6 +100,11 @@ class TAudioRenderer final
   // Name of the open output device ("default", "null", "wav"), empty when
   // none is open.
   std::string DeviceName();
+  // Waits until `frames` frames (at most a full ring) are queued for the
+  // device; false on time-out.
+  bool WaitForQueued(std::int64_t frames, std::chrono::milliseconds timeout);
+  // Whether the end of the stream has arrived (its audio may still play).
+  bool IsEndOfStreamQueued();
   // The linear gain the volume and balance ask for on a channel.
   float TargetGain(int channel);
 
@@ -138,9 +144,11 @@ class TAudioRenderer final
   std::size_t fRingFrames = 0;
   std::size_t fRingRead = 0;
   std::size_t fRingCount = 0;
-  bool fPlaying = false;  // running
-  bool fAbort = false;    // flushing or stopping
+  bool fPlaying = false;          // running
+  bool fAbort = false;            // flushing or stopping
+  std::uint64_t fAbortEpoch = 0;  // counts stops and flushes
   bool fWriteValid = false;
+  bool fEndArrived = false;      // end of stream received, not flushed since
   REFERENCE_TIME fWritePos = 0;  // stream time where the queued data ends
   // Clock.
   std::int64_t fPulledTotal = 0;   // rendered frames handed to the device

@@ -14,7 +14,7 @@ TNullAudioDevice::TNullAudioDevice(TAudioTimeSource time) : fTime(std::move(time
 TNullAudioDevice::~TNullAudioDevice() { TNullAudioDevice::Close(); }
 
 bool TNullAudioDevice::Open(int sampleRate, int channels, TAudioSource* source) {
-  Close();
+  TNullAudioDevice::Close();
   if (sampleRate <= 0 || channels <= 0 || !source) return false;
   std::lock_guard lock(fLock);
   fSource = source;
