@@ -206,9 +206,10 @@ TTypeCheck DescribeInputType(const TBCMediaType& mt) {
   std::memcpy(&wfx, mt.pbFormat, std::min<std::size_t>(mt.cbFormat, sizeof wfx));
 
   r.recorded = true;
-  r.stream.Frequency = wfx.nSamplesPerSec == 0 ? 44100
-                                               : static_cast<std::int32_t>(std::min<DWORD>(
-                                                     wfx.nSamplesPerSec, 0x7FFFFFFF));
+  r.stream.Frequency =
+      wfx.nSamplesPerSec == 0
+          ? 44100
+          : static_cast<std::int32_t>(std::min<DWORD>(wfx.nSamplesPerSec, 0x7FFFFFFF));
   r.stream.Channels = wfx.nChannels;
   r.stream.Bits = wfx.wBitsPerSample;
   const int bits = r.stream.Bits;
