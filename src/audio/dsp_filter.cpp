@@ -183,45 +183,81 @@ HRESULT TDCDSPFilter::CheckInputType(const TBCMediaType* mtIn) {
   return CheckInputTypeImpl(*mtIn);
 }
 
-HRESULT TDCDSPFilter::CheckInputTypeImpl(const TBCMediaType& mt) {
-  if (fHostRefused) return VFW_E_TYPE_NOT_ACCEPTED;
-  if (mt.majortype != MEDIATYPE_Audio) return VFW_E_INVALIDMEDIATYPE;
-  if (!IsAcceptedSubtype(mt.subtype)) return VFW_E_INVALIDSUBTYPE;
-  if (mt.formattype != FORMAT_WaveFormatEx) return VFW_E_TYPE_NOT_ACCEPTED;
+namespace {
+
+// Steps 2 to 7 of accepting an input type. `recorded` tells whether the type
+// got as far as its rate, channels and bits (which are then in stream).
+struct TTypeCheck {
+  HRESULT hr = S_OK;
+  bool recorded = false;
+  TDSStream stream{};
+};
+
+TTypeCheck DescribeInputType(const TBCMediaType& mt) {
+  TTypeCheck r;
+  if (mt.majortype != MEDIATYPE_Audio) return {VFW_E_INVALIDMEDIATYPE};
+  if (!IsAcceptedSubtype(mt.subtype)) return {VFW_E_INVALIDSUBTYPE};
+  if (mt.formattype != FORMAT_WaveFormatEx) return {VFW_E_TYPE_NOT_ACCEPTED};
   // The fields read below end with wBitsPerSample (the 16 bytes every wave
   // format has); a shorter block describes nothing.
   if (mt.pbFormat == nullptr || mt.cbFormat < offsetof(WAVEFORMATEX, cbSize))
-    return VFW_E_TYPE_NOT_ACCEPTED;
+    return {VFW_E_TYPE_NOT_ACCEPTED};
   WAVEFORMATEX wfx{};
   std::memcpy(&wfx, mt.pbFormat, std::min<std::size_t>(mt.cbFormat, sizeof wfx));
+
+  r.recorded = true;
+  r.stream.Frequency =
+      wfx.nSamplesPerSec == 0
+          ? 44100
+          : static_cast<std::int32_t>(std::min<DWORD>(wfx.nSamplesPerSec, 0x7FFFFFFF));
+  r.stream.Channels = wfx.nChannels;
+  r.stream.Bits = wfx.wBitsPerSample;
+  const int bits = r.stream.Bits;
+  if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+    r.hr = VFW_E_TYPE_NOT_ACCEPTED;
+    return r;
+  }
+  // No channels: nothing to process, and every duration would divide by 0.
+  if (r.stream.Channels == 0) {
+    r.hr = VFW_E_TYPE_NOT_ACCEPTED;
+    return r;
+  }
+
+  const WORD tag = wfx.wFormatTag;
+  bool extensibleFloat = false;
+  if (tag == WAVE_FORMAT_EXTENSIBLE && mt.cbFormat >= sizeof(WAVEFORMATEXTENSIBLE)) {
+    WAVEFORMATEXTENSIBLE ext{};
+    std::memcpy(&ext, mt.pbFormat, sizeof ext);
+    extensibleFloat = ext.SubFormat == KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
+  }
+  r.stream.SPDIF = ToBOOL(tag == WAVE_FORMAT_DOLBY_AC3_SPDIF || tag == kTagSpdif2 ||
+                          mt.subtype == MEDIASUBTYPE_DOLBY_AC3_SPDIF);
+  r.stream.DTS = ToBOOL(tag == WAVE_FORMAT_DTS || tag == kTagDts2);
+  r.stream.Float = ToBOOL(mt.subtype == MEDIASUBTYPE_IEEE_FLOAT || tag == WAVE_FORMAT_IEEE_FLOAT ||
+                          extensibleFloat);
+  return r;
+}
+
+}  // namespace
+
+HRESULT TDCDSPFilter::CheckInputTypeImpl(const TBCMediaType& mt, bool record) {
+  if (fHostRefused) return VFW_E_TYPE_NOT_ACCEPTED;
+  const TTypeCheck check = DescribeInputType(mt);
+  if (!record) return check.hr;
 
   ComPtr<IDCDSPFilterPCMCallBack> callback;
   TDSStream changed{};
   {
     std::lock_guard state(fStateLock);
-    fStream.Frequency =
-        wfx.nSamplesPerSec == 0
-            ? 44100
-            : static_cast<std::int32_t>(std::min<DWORD>(wfx.nSamplesPerSec, 0x7FFFFFFF));
-    fStream.Channels = wfx.nChannels;
-    fStream.Bits = wfx.wBitsPerSample;
-    const int bits = fStream.Bits;
-    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return VFW_E_TYPE_NOT_ACCEPTED;
-    // No channels: nothing to process, and every duration would divide by 0.
-    if (fStream.Channels == 0) return VFW_E_TYPE_NOT_ACCEPTED;
-
-    const WORD tag = wfx.wFormatTag;
-    bool extensibleFloat = false;
-    if (tag == WAVE_FORMAT_EXTENSIBLE && mt.cbFormat >= sizeof(WAVEFORMATEXTENSIBLE)) {
-      WAVEFORMATEXTENSIBLE ext{};
-      std::memcpy(&ext, mt.pbFormat, sizeof ext);
-      extensibleFloat = ext.SubFormat == KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
+    if (check.recorded) {
+      fStream.Frequency = check.stream.Frequency;
+      fStream.Channels = check.stream.Channels;
+      fStream.Bits = check.stream.Bits;
     }
-    fStream.SPDIF = ToBOOL(tag == WAVE_FORMAT_DOLBY_AC3_SPDIF || tag == kTagSpdif2 ||
-                           mt.subtype == MEDIASUBTYPE_DOLBY_AC3_SPDIF);
-    fStream.DTS = ToBOOL(tag == WAVE_FORMAT_DTS || tag == kTagDts2);
-    fStream.Float = ToBOOL(mt.subtype == MEDIASUBTYPE_IEEE_FLOAT || tag == WAVE_FORMAT_IEEE_FLOAT ||
-                           extensibleFloat);
+    if (check.hr != S_OK) return check.hr;
+    fStream.Float = check.stream.Float;
+    fStream.SPDIF = check.stream.SPDIF;
+    fStream.DTS = check.stream.DTS;
 
     fRealStream = fStream;
     if (fCallback && std::memcmp(&fRealStream, &fLastMediaType, sizeof(TDSStream)) != 0) {

@@ -71,6 +71,9 @@ class TDCDSPFilterInputPin : public TBCTransformInputPin {
   HRESULT NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate) override;
   // The language-list name of a connected pin (or "Audio Track n").
   HRESULT QueryPinInfo(PIN_INFO* pInfo) override;
+  // A blocked pin's type is checked but not taken as the stream's format
+  // (the active stream keeps playing with its own).
+  HRESULT CheckMediaType(const TBCMediaType* mt) override;
 
   HRESULT CompleteConnect(IPin* receivePin) override;
   HRESULT BreakConnect() override;
@@ -210,7 +213,8 @@ class TDCDSPFilter : public ComExtend<TBCTransformFilter, IDCDSPFilterInterface,
   friend class TDCDSPFilterOutputPin;
 
   void CreatePinsLocked();
-  HRESULT CheckInputTypeImpl(const TBCMediaType& mt);
+  // record: take the type's format as the stream's (else only check it).
+  HRESULT CheckInputTypeImpl(const TBCMediaType& mt, bool record = true);
   void InitChain();
   // The first unblocked input pin, or null.
   TDCDSPFilterInputPin* FirstUnblockedPin();

@@ -49,6 +49,12 @@ HRESULT TDCDSPFilterInputPin::QueryPinInfo(PIN_INFO* pInfo) {
   return hr;
 }
 
+HRESULT TDCDSPFilterInputPin::CheckMediaType(const TBCMediaType* mt) {
+  if (mt == nullptr) return E_POINTER;
+  if (!Blocked()) return TBCTransformInputPin::CheckMediaType(mt);
+  return fOwner->CheckInputTypeImpl(*mt, false);
+}
+
 HRESULT TDCDSPFilterInputPin::CompleteConnect(IPin* receivePin) {
   const HRESULT hr = TBCTransformInputPin::CompleteConnect(receivePin);
   if (FAILED(hr)) return hr;

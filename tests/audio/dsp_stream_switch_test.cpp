@@ -104,6 +104,11 @@ TEST_F(DSPStreamSwitch, OnlyTheActivePinFeedsTheOutput) {
   EXPECT_EQ(sink->BeginFlushes(), 0);
   const auto out = sink->Values<std::int16_t>();
   EXPECT_EQ(out, Constant(441, 1));
+  // The blocked stream's connection did not take over the format.
+  PDSStream info = nullptr;
+  dspControl->get_StreamInfo(&info);
+  EXPECT_EQ(info->Frequency, 44100);
+  EXPECT_FALSE(sink->Samples()[0].type.has_value());
 }
 
 TEST_F(DSPStreamSwitch, StreamSelectDescribesThePins) {
