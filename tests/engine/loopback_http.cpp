@@ -109,8 +109,8 @@ void TLoopbackHttp::Answer(int client) {
           << "Content-Type: application/octet-stream\r\nAccept-Ranges: bytes\r\n"
           << "Connection: close\r\n"
           << "Content-Length: " << length << "\r\n";
-    if (ranged) head_ << "Content-Range: bytes " << first << "-" << last << "/" << body.size()
-                      << "\r\n";
+    if (ranged)
+      head_ << "Content-Range: bytes " << first << "-" << last << "/" << body.size() << "\r\n";
     head_ << "\r\n";
     const std::string h = head_.str();
     if (!SendAll(client, h.data(), h.size())) return;

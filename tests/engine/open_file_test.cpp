@@ -89,15 +89,13 @@ TEST_F(OpenFileTest, TheStreamTableListsEveryStream) {
   // The splitter prefers the Russian audio stream; the table says so.
   EXPECT_FALSE(player->Streams[1].active);
   EXPECT_TRUE(player->Streams[2].active);
-  for (int i = 0; i < player->StreamsCount; ++i)
-    EXPECT_FALSE(player->Streams[i].name.empty()) << i;
+  for (int i = 0; i < player->StreamsCount; ++i) EXPECT_FALSE(player->Streams[i].name.empty()) << i;
 }
 
 TEST_F(OpenFileTest, AnAudioFileShowsTheLogoAndSeeks) {
   Create({.speed = 4});
   ASSERT_TRUE(player->OpenFile(Fixture("audio_only")));
-  EXPECT_EQ(Take(),
-            (std::vector<TMessage>{{WM_PLAYEROPENED, 1920, 1080}, {WM_PLAYERSTATE, 2, 0}}));
+  EXPECT_EQ(Take(), (std::vector<TMessage>{{WM_PLAYEROPENED, 1920, 1080}, {WM_PLAYERSTATE, 2, 0}}));
   EXPECT_TRUE(player->NOVIDEO);
   EXPECT_FALSE(player->NOAUDIO);
   EXPECT_EQ(player->RealVideoSize, (TSize{1920, 1080}));

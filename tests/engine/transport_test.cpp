@@ -1,4 +1,6 @@
 // Play, pause, stop, positions and the end of the stream.
+#include <fenv.h>
+
 #include "media_fixtures.h"
 #include "player_fixture.h"
 
@@ -134,6 +136,30 @@ TEST_F(TransportTest, DisplayModeAndPictureSettingsReachTheRenderer) {
   EXPECT_EQ(player->Brightness(), -20);
   EXPECT_EQ(seen, (std::vector<int>{40}));
   EXPECT_GT(player->GetAspectRatio(), 0.0);
+}
+
+TEST_F(TransportTest, TheDecodersLeaveFloatingPointExceptionsMasked) {
+  feenableexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW);
+  Open("av_single");
+  EXPECT_EQ(fegetexcept(), 0);
+  feenableexcept(FE_DIVBYZERO);
+  player->Play();
+  EXPECT_EQ(fegetexcept(), 0);
+  feenableexcept(FE_INVALID);
+  player->Pause();
+  EXPECT_EQ(fegetexcept(), 0);
+}
+
+TEST_F(TransportTest, ThePictureMovesToAnotherWindowWhilePlaying) {
+  Open("av_single");
+  player->Play();
+  const HWND other = output->CreateWindow(640, 360);
+  Take();
+  player->SetRenderWindow(other, RECT{});
+  EXPECT_EQ(player->VideoRenderer()->Presenter().TV(), other);
+  EXPECT_EQ(player->State(), (TPlayerState{psOpened, psPlayed}));
+  EXPECT_EQ(GraphState(), State_Running);
+  EXPECT_EQ(Take(), (std::vector<TMessage>{{WM_PLAYERSTATE, 3, 0}, {WM_PLAYERSTATE, 2, 0}}));
 }
 
 }  // namespace
