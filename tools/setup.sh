@@ -20,7 +20,7 @@ PACKAGES=(
   # media information, update check (libmediainfo-dev pulls the gnutls flavour)
   libmediainfo-dev libcurl4-gnutls-dev
   # language tables
-  iso-codes
+  iso-codes python3
 )
 
 missing=()
