@@ -16,7 +16,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libsdl2-dev ffmpeg
   # video output and user interface
-  qt6-base-dev libgl-dev libegl-dev libjpeg62-turbo-dev xvfb xauth
+  qt6-base-dev libgl-dev libegl-dev libx11-dev libjpeg62-turbo-dev xvfb xauth
   # media information, update check (libmediainfo-dev pulls the gnutls flavour)
   libmediainfo-dev libcurl4-gnutls-dev
   # language tables

@@ -151,6 +151,12 @@ HRESULT TBCBaseRenderer::Stop() {
   InputPin()->Inactive();
   // Waits for a Receive in progress (it now leaves at once).
   { std::lock_guard receive(fReceiveLock); }
+  {
+    // The run's clock is not kept: a renderer that is itself the graph's
+    // clock would otherwise hold a reference to itself for ever.
+    std::lock_guard r(fRendererLock);
+    fStreamClock = nullptr;
+  }
   // Stopped, the position is where the next run starts (upstream's).
   if (fPosition) fPosition->ResetMediaTime();
   const HRESULT hr = OnStopStreaming();

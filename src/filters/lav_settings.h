@@ -8,6 +8,27 @@
 // instance (nothing is stored elsewhere), takes effect for the next file
 // opened or the next connection, and is answered by its getter. Setters
 // return S_OK, or E_INVALIDARG for a value out of range.
+//
+// The configurations in use:
+// - player, splitter: SetRuntimeConfig(TRUE), SetSubtitleMode(Advanced),
+//   SetPreferredLanguages(u"rus"), SetPreferHighQualityAudioStreams(FALSE),
+//   SetTrayIcon(FALSE), SetMaxQueueMemSize(300);
+// - player, video decoder: SetRuntimeConfig(TRUE), SetNumThreads(0),
+//   SetStreamAR(0), SetRGBOutputRange(2), SetDeintFieldOrder(0),
+//   SetDeintAggressive(TRUE), SetTrayIcon(FALSE), SetSWDeintMode(1),
+//   SetSWDeintOutput(0), SetUseMSWMV9Decoder(FALSE), SetDVDVideoSupport(TRUE),
+//   SetPixelFormat(f, FALSE) for f 0 ... 17 then the renderer's formats
+//   enabled, SetHWAccelResolutionFlags(7), SetHWAccel(3),
+//   SetHWAccelCodec(h, TRUE) for h 0 ... 7, SetFormatConfiguration(c, TRUE)
+//   for c 0 ... 56;
+// - player, audio decoder: SetRuntimeConfig(TRUE),
+//   SetFormatConfiguration(c, TRUE) for c 0 ... 26, SetAutoAVSync(TRUE),
+//   SetTrayIcon(FALSE);
+// - preview: splitter SetRuntimeConfig(TRUE), SetTrayIcon(FALSE),
+//   SetMaxQueueMemSize(1), SetSubtitleMode(NoSubs); decoder
+//   SetRuntimeConfig(TRUE), SetNumThreads(1), SetRGBOutputRange(1),
+//   SetUseMSWMV9Decoder(FALSE), SetDVDVideoSupport(TRUE), every format off
+//   then RGB24 on, SetHWAccel(None), every codec on.
 
 #include "platform/com/unknown.h"
 

@@ -61,21 +61,16 @@ INSTANTIATE_TEST_SUITE_P(
 #include "filters/audio_renderer/audio_renderer.h"
 #include "filters/audio_renderer/null_audio_device.h"
 #include "fixtures.h"
+#include "platform/modules/module_loader.h"
 #include "test_graph.h"
 
 namespace {
 
+// As the player loads them.
 ComPtr<IBaseFilter> LoadFilter(const char* file, const CLSID& clsid) {
-  const std::string path = std::string(LUMORA_FILTERS_DIR) + "/" + file;
-  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!module) return nullptr;
-  auto get = reinterpret_cast<DllGetClassObjectFn>(dlsym(module, "DllGetClassObject"));
-  ComPtr<IClassFactory> factory;
-  ComPtr<IBaseFilter> filter;
-  if (!get || FAILED(get(clsid, IClassFactory::iid, factory.PutVoid())) ||
-      FAILED(factory->CreateInstance(nullptr, IBaseFilter::iid, filter.PutVoid())))
-    return nullptr;
-  return filter;
+  auto [hr, filter] =
+      LoadFilterFromFile<IBaseFilter>(std::string(LUMORA_FILTERS_DIR) + "/" + file, clsid);
+  return hr == S_OK ? filter : nullptr;
 }
 
 }  // namespace

@@ -131,6 +131,13 @@ HRESULT ConnectByName(IFilterGraph2* graph, IBaseFilter* from, const char* outNa
   return graph->Connect(out.get(), in.get());
 }
 
+void DisconnectPin(IFilterGraph2* graph, IBaseFilter* filter, const char* name) {
+  ComPtr<IPin> pin, peer;
+  if (FAILED(filter->FindPin(ds::ToUtf16(name).c_str(), pin.Put()))) return;
+  if (SUCCEEDED(pin->ConnectedTo(peer.Put())) && peer) graph->Disconnect(peer.get());
+  graph->Disconnect(pin.get());
+}
+
 bool HasPin(IBaseFilter* filter, const char* name) {
   ComPtr<IPin> pin;
   return SUCCEEDED(filter->FindPin(ds::ToUtf16(name).c_str(), pin.Put())) && pin;

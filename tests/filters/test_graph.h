@@ -74,6 +74,8 @@ class TCollectSink final : public TBCBaseRenderer {
 HRESULT ConnectByName(IFilterGraph2* graph, IBaseFilter* from, const char* outName, IBaseFilter* to,
                       const char* inName);
 bool HasPin(IBaseFilter* filter, const char* name);
+// Disconnects pin `name` of `filter` and its peer.
+void DisconnectPin(IFilterGraph2* graph, IBaseFilter* filter, const char* name);
 // Runs the graph and waits for EC_COMPLETE; false on time-out.
 bool RunToCompletion(IFilterGraph2* graph, int timeoutMs = 30000);
 

@@ -152,15 +152,18 @@ bool TDemuxer::Seek(REFERENCE_TIME t, int videoStream) {
   return false;
 }
 
-std::optional<REFERENCE_TIME> TDemuxer::KeyFrameAtOrBefore(int stream, REFERENCE_TIME t) const {
-  const AVStream* cst = Stream(stream);
-  if (!cst) return std::nullopt;
-  auto* st = const_cast<AVStream*>(cst);
-  if (avformat_index_get_entries_count(st) <= 0) return std::nullopt;
-  const std::int64_t ts = ff::FromRefTime(t + fStartOffset, st->time_base);
-  const int idx = av_index_search_timestamp(st, ts, AVSEEK_FLAG_BACKWARD);
-  if (idx < 0) return std::nullopt;
-  const AVIndexEntry* e = avformat_index_get_entry(st, idx);
-  if (!e) return std::nullopt;
-  return ff::ToRefTime(e->timestamp, st->time_base) - fStartOffset;
+std::optional<REFERENCE_TIME> TDemuxer::KeyFrameAtOrBefore(int stream, REFERENCE_TIME t) {
+  // The index alone is not enough: some formats fill it only while reading.
+  if (!Stream(stream) || !Seek(t, stream)) return std::nullopt;
+  ff::PacketPtr pkt(av_packet_alloc());
+  if (!pkt) return std::nullopt;
+  constexpr int kMaxPackets = 10000;
+  for (int i = 0; i < kMaxPackets && !Interrupted(); ++i) {
+    if (Read(pkt.get()) < 0) return std::nullopt;
+    const bool key = pkt->stream_index == stream && (pkt->flags & AV_PKT_FLAG_KEY);
+    const std::optional<REFERENCE_TIME> time = key ? PacketTime(*pkt) : std::nullopt;
+    av_packet_unref(pkt.get());
+    if (key) return time;
+  }
+  return std::nullopt;
 }

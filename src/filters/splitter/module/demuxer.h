@@ -49,9 +49,10 @@ class TDemuxer {
   // video stream when there is one (videoStream, -1 for none). False when
   // the file cannot seek there.
   bool Seek(REFERENCE_TIME t, int videoStream);
-  // Media time of the key frame at or before t in the stream's index;
-  // nullopt when the index does not tell.
-  std::optional<REFERENCE_TIME> KeyFrameAtOrBefore(int stream, REFERENCE_TIME t) const;
+  // Media time of the key frame at or before t of a stream: the demuxer
+  // seeks there and reads up to that key frame (the read position is then
+  // anywhere; seek again before reading). nullopt when it cannot tell.
+  std::optional<REFERENCE_TIME> KeyFrameAtOrBefore(int stream, REFERENCE_TIME t);
 
   void Abort() { fAbort.store(true, std::memory_order_release); }
   void ClearAbort() { fAbort.store(false, std::memory_order_release); }

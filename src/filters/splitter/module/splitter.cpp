@@ -318,11 +318,11 @@ HRESULT TLAVSplitter::OnSeek() {
 REFERENCE_TIME TLAVSplitter::SnapToKeyFrame(REFERENCE_TIME t) {
   TBCAutoLock lock(FilterLock());
   if (!fDemuxer || fVideoStream < 0) return t;
-  // The stream index grows while the demux thread reads; it is stopped
-  // here and restarted by the seek that follows.
+  // The demuxer is probed with the demux thread stopped; the seek that
+  // follows positions it again and restarts the thread.
   StopDemux();
   const std::optional<REFERENCE_TIME> key = fDemuxer->KeyFrameAtOrBefore(fVideoStream, t);
-  if (IsActive()) StartDemux();
+  fNeedSeek = true;
   return key && *key <= t ? std::max<REFERENCE_TIME>(*key, 0) : t;
 }
 

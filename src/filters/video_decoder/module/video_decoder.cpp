@@ -482,16 +482,18 @@ bool TLAVVideo::Convert(const AVFrame& frame, BYTE* dst, LONG size) {
   const bool srcFull =
       frame.color_range == AVCOL_RANGE_JPEG ||
       av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format))->flags & AV_PIX_FMT_FLAG_RGB;
-  int dstFull = srcFull;
+  // RGB is made full range; a limited-range output (16 ... 235, asked for,
+  // or "as the input" for a limited input) is compressed afterwards.
+  bool limitedRgb = false;
   if (fOutFormat != LAVOutPixFmt_NV12) {
     DWORD range;
     {
       TBCAutoLock lock(FilterLock());
       range = fRGBRange;
     }
-    if (range == LAVRGBRange_Limited) dstFull = 0;
-    if (range == LAVRGBRange_Full) dstFull = 1;
+    limitedRgb = range == LAVRGBRange_Limited || (range == LAVRGBRange_Input && !srcFull);
   }
+  const int dstFull = fOutFormat == LAVOutPixFmt_NV12 ? srcFull : 1;
   int space = frame.colorspace;
   if (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_RESERVED)
     space = frame.height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
@@ -515,7 +517,16 @@ bool TLAVVideo::Convert(const AVFrame& frame, BYTE* dst, LONG size) {
       break;
     }
   }
-  return sws_scale(fSws, frame.data, frame.linesize, 0, frame.height, planes, strides) > 0;
+  if (sws_scale(fSws, frame.data, frame.linesize, 0, frame.height, planes, strides) <= 0)
+    return false;
+  if (limitedRgb) {
+    std::array<std::uint8_t, 256> lut;
+    for (int v = 0; v < 256; ++v)
+      lut[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(16 + (v * 219 + 127) / 255);
+    const LONG bytes = ImageSize(fOutFormat, w, h);
+    for (LONG i = 0; i < bytes; ++i) dst[i] = lut[dst[i]];
+  }
+  return true;
 }
 
 HRESULT TLAVVideo::DeliverFrame(AVFrame& frame) {
