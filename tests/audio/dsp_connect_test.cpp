@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cctype>
 
 #include "audio/running_object_table.h"
 #include "directshow/wide_string.h"
@@ -67,8 +67,19 @@ TEST_F(DSPConnect, LimitInstanceRefusesASecondFilterFurtherDownstream) {
 TEST_F(DSPConnect, RunningObjectTableRegistration) {
   auto& table = TDCRunningObjectTable::Process();
   const std::u16string name = GraphRegistrationName(graph.get());
-  EXPECT_TRUE(
-      std::regex_match(ds::ToUtf8(name), std::regex("FilterGraph [0-9a-f]{8} pid [0-9a-f]{8}")));
+  // "FilterGraph xxxxxxxx pid xxxxxxxx", lower-case hexadecimal.
+  const std::string text = ds::ToUtf8(name);
+  const std::string shape = "FilterGraph ######## pid ########";
+  ASSERT_EQ(text.size(), shape.size());
+  for (std::size_t i = 0; i < shape.size(); ++i) {
+    if (shape[i] == '#') {
+      EXPECT_TRUE(std::isxdigit(static_cast<unsigned char>(text[i])) &&
+                  !std::isupper(static_cast<unsigned char>(text[i])))
+          << text;
+    } else {
+      EXPECT_EQ(text[i], shape[i]) << text;
+    }
+  }
   const auto registered = [&] {
     const auto names = table.Names();
     return std::find(names.begin(), names.end(), name) != names.end();
