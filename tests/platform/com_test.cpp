@@ -69,9 +69,10 @@ TEST(Guid, ParsesFormatsAndRejects) {
   EXPECT_EQ(g.Data4[7], 0x38);
   EXPECT_EQ(GuidToString(g), "{B98D13E7-55DB-4385-A33D-09FD1BA26338}");
   EXPECT_EQ(GuidFromString("b98d13e7-55db-4385-a33d-09fd1ba26338"), g);
-  for (const char* bad : {"", "{}", "{B98D13E7-55DB-4385-A33D-09FD1BA2633}",
-                          "{B98D13E7-55DB-4385-A33D-09FD1BA2633G}", "B98D13E7055DB-4385-A33D-09FD1BA26338",
-                          "{B98D13E7-55DB-4385-A33D-09FD1BA26338", "(B98D13E7-55DB-4385-A33D-09FD1BA26338)"})
+  for (const char* bad :
+       {"", "{}", "{B98D13E7-55DB-4385-A33D-09FD1BA2633}", "{B98D13E7-55DB-4385-A33D-09FD1BA2633G}",
+        "B98D13E7055DB-4385-A33D-09FD1BA26338", "{B98D13E7-55DB-4385-A33D-09FD1BA26338",
+        "(B98D13E7-55DB-4385-A33D-09FD1BA26338)"})
     EXPECT_FALSE(GuidFromString(bad).has_value()) << bad;
   std::unordered_set<GUID> set{g, IID_IUnknown, IID_IClassFactory, g};
   EXPECT_EQ(set.size(), 3u);

@@ -31,11 +31,21 @@ TEST(MediaTypes, IsMediaFile) {
     bool media;
   };
   const Case cases[] = {
-      {"C:\\Video\\Film.MKV", true}, {"film.mkv", true},      {"a.b.Mp3", true},
-      {"/home/u/clip.mts", true},    {"list.m3u", true},      {"x.mpeg-ts", true},
-      {"Фильм.avi", true},           {"film.mkv.txt", false}, {"film.mkv ", false},
-      {"mkv", false},                {"mp3", false},          {"", false},
-      {".", false},                  {"filmmkv", false},      {"x.ts", true},
+      {"C:\\Video\\Film.MKV", true},
+      {"film.mkv", true},
+      {"a.b.Mp3", true},
+      {"/home/u/clip.mts", true},
+      {"list.m3u", true},
+      {"x.mpeg-ts", true},
+      {"Фильм.avi", true},
+      {"film.mkv.txt", false},
+      {"film.mkv ", false},
+      {"mkv", false},
+      {"mp3", false},
+      {"", false},
+      {".", false},
+      {"filmmkv", false},
+      {"x.ts", true},
   };
   for (const Case& c : cases) EXPECT_EQ(IsMediaFile(c.name), c.media) << '"' << c.name << '"';
 }

@@ -19,11 +19,11 @@ class ComPtr {
   ComPtr(const ComPtr& o) noexcept : ComPtr(o.p_) {}
   ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
   template <class U>
-    requires std::is_convertible_v<U*, T*>
-  ComPtr(const ComPtr<U>& o) noexcept : ComPtr(static_cast<T*>(o.get())) {}
+  requires std::is_convertible_v<U*, T*> ComPtr(const ComPtr<U>& o)
+  noexcept : ComPtr(static_cast<T*>(o.get())) {}
   template <class U>
-    requires std::is_convertible_v<U*, T*>
-  ComPtr(ComPtr<U>&& o) noexcept : p_(o.Detach()) {}
+  requires std::is_convertible_v<U*, T*> ComPtr(ComPtr<U>&& o)
+  noexcept : p_(o.Detach()) {}
   ~ComPtr() { Reset(); }
 
   ComPtr& operator=(const ComPtr& o) noexcept {

@@ -3,9 +3,7 @@
 
 #include "platform/com/types.h"
 
-constexpr HRESULT MakeHResult(std::uint32_t v) noexcept {
-  return static_cast<HRESULT>(v);
-}
+constexpr HRESULT MakeHResult(std::uint32_t v) noexcept { return static_cast<HRESULT>(v); }
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;

@@ -41,10 +41,14 @@ using DllGetClassObjectFn = HRESULT (*)(REFCLSID clsid, REFIID riid, void** ppv)
 namespace lumora {
 
 template <class I>
-concept ComInterface = requires { I::iid; };
+concept ComInterface = requires {
+  I::iid;
+};
 
 template <class I>
-concept DerivedInterface = ComInterface<I> && requires { typename I::Base; };
+concept DerivedInterface = ComInterface<I> && requires {
+  typename I::Base;
+};
 
 // Whether riid names I or one of the interfaces it derives from.
 template <ComInterface I>

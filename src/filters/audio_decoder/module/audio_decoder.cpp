@@ -376,19 +376,9 @@ HRESULT TLAVAudio::Receive(IMediaSample* sample) {
   if (!fCodec) return VFW_E_NOT_CONNECTED;
   if (sample->IsDiscontinuity() == S_OK) fDiscontinuity = true;
 
-  BYTE* data = nullptr;
-  const LONG length = sample->GetActualDataLength();
-  if (FAILED(sample->GetPointer(&data)) || !data || length <= 0) return S_OK;
-  ff::PacketPtr pkt(av_packet_alloc());
-  if (!pkt || av_new_packet(pkt.get(), length) < 0) return E_OUTOFMEMORY;
-  std::memcpy(pkt->data, data, static_cast<std::size_t>(length));
-  REFERENCE_TIME start = 0, stop = 0;
-  const HRESULT th = sample->GetTime(&start, &stop);
-  if (SUCCEEDED(th)) {
-    pkt->pts = start;
-    if (th == S_OK && stop > start) pkt->duration = stop - start;
-  }
-  if (sample->IsSyncPoint() == S_OK) pkt->flags |= AV_PKT_FLAG_KEY;
+  ff::PacketPtr pkt;
+  const HRESULT hr = ff::PacketFromSample(sample, pkt);
+  if (hr != S_OK) return SUCCEEDED(hr) ? S_OK : hr;
   return DecodePacket(pkt.get());
 }
 

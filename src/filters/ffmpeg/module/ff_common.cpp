@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -148,6 +149,25 @@ bool ApplyCodecFormat(const TCodecFormatView& view, AVCodecParameters* par) {
     par->extradata_size = static_cast<int>(n);
   }
   return true;
+}
+
+HRESULT PacketFromSample(IMediaSample* sample, PacketPtr& packet) {
+  packet.reset();
+  BYTE* data = nullptr;
+  const LONG length = sample->GetActualDataLength();
+  if (FAILED(sample->GetPointer(&data)) || !data || length <= 0) return S_FALSE;
+  PacketPtr pkt(av_packet_alloc());
+  if (!pkt || av_new_packet(pkt.get(), length) < 0) return E_OUTOFMEMORY;
+  std::memcpy(pkt->data, data, static_cast<std::size_t>(length));
+  REFERENCE_TIME start = 0, stop = 0;
+  const HRESULT th = sample->GetTime(&start, &stop);
+  if (SUCCEEDED(th)) {
+    pkt->pts = start;
+    if (th == S_OK && stop > start) pkt->duration = stop - start;
+  }
+  if (sample->IsSyncPoint() == S_OK) pkt->flags |= AV_PKT_FLAG_KEY;
+  packet = std::move(pkt);
+  return S_OK;
 }
 
 }  // namespace ff

@@ -12,6 +12,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "directshow/filter_interfaces.h"
 #include "filters/codec_format.h"
 #include "platform/com/types.h"
 
@@ -54,5 +55,10 @@ struct PacketFree {
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+
+// A packet holding a copy of a compressed sample's data, with its start time
+// as pts, its duration when the stop time is valid, and the key flag of a
+// sync point. S_FALSE (and no packet) for a sample without data.
+HRESULT PacketFromSample(IMediaSample* sample, PacketPtr& packet);
 
 }  // namespace ff
