@@ -248,13 +248,7 @@ HRESULT TLAVAudio::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTI
   LONG size = static_cast<LONG>(fOut.pcm.BytesPerSecond() / 10);
   size = std::max<LONG>(size, 16384);
   size -= size % block;
-  request->cBuffers = std::max<LONG>(request->cBuffers, 8);
-  request->cbBuffer = std::max<LONG>(request->cbBuffer, size);
-  if (request->cbAlign <= 0) request->cbAlign = 1;
-  ALLOCATOR_PROPERTIES actual{};
-  const HRESULT hr = allocator->SetProperties(request, &actual);
-  if (FAILED(hr)) return hr;
-  return actual.cbBuffer >= block ? S_OK : E_FAIL;
+  return ff::RequestBuffers(allocator, request, 8, size, block);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "filters/ffmpeg/module/ff_common.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -168,6 +169,17 @@ HRESULT PacketFromSample(IMediaSample* sample, PacketPtr& packet) {
   if (sample->IsSyncPoint() == S_OK) pkt->flags |= AV_PKT_FLAG_KEY;
   packet = std::move(pkt);
   return S_OK;
+}
+
+HRESULT RequestBuffers(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request, LONG count,
+                       LONG size, LONG minimum) {
+  request->cBuffers = std::max(request->cBuffers, count);
+  request->cbBuffer = std::max(request->cbBuffer, size);
+  if (request->cbAlign <= 0) request->cbAlign = 1;
+  ALLOCATOR_PROPERTIES actual{};
+  const HRESULT hr = allocator->SetProperties(request, &actual);
+  if (FAILED(hr)) return hr;
+  return actual.cbBuffer >= minimum ? S_OK : E_FAIL;
 }
 
 }  // namespace ff

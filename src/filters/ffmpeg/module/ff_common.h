@@ -61,4 +61,10 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 // sync point. S_FALSE (and no packet) for a sample without data.
 HRESULT PacketFromSample(IMediaSample* sample, PacketPtr& packet);
 
+// Asks the allocator for at least `count` buffers of at least `size` bytes
+// (keeping larger requests); fails unless each granted buffer holds at least
+// `minimum` bytes.
+HRESULT RequestBuffers(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request, LONG count,
+                       LONG size, LONG minimum);
+
 }  // namespace ff

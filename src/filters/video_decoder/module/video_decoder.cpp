@@ -329,13 +329,7 @@ HRESULT TLAVVideo::BreakConnect(PIN_DIRECTION direction) {
 HRESULT TLAVVideo::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
   if (!allocator || !request) return E_POINTER;
   const LONG size = ImageSize(fOutFormat, fGeometry.width, fGeometry.height);
-  request->cBuffers = std::max<LONG>(request->cBuffers, 4);
-  request->cbBuffer = std::max<LONG>(request->cbBuffer, size);
-  if (request->cbAlign <= 0) request->cbAlign = 1;
-  ALLOCATOR_PROPERTIES actual{};
-  const HRESULT hr = allocator->SetProperties(request, &actual);
-  if (FAILED(hr)) return hr;
-  return actual.cbBuffer >= size ? S_OK : E_FAIL;
+  return ff::RequestBuffers(allocator, request, 4, size, size);
 }
 
 // ---------------------------------------------------------------------------
